@@ -1,0 +1,123 @@
+// The bulk file action engine: one action over every selected file of a
+// folder, optionally of its whole tree, with a block of log lines per folder.
+#include "files/files.h"
+#include "log/log.h"
+
+static const char kSection[] = "PerformActionOnFiles";
+// Nested calls keep the outer indentation: the blocks nest by position only.
+static const char kIndent[] = "\t";
+
+static int MovesOrCopies(int action)
+{
+    return action == FILE_MOVE || action == FILE_COPY;
+}
+
+// Folder links (junctions, symbolic links, mount points) lead out of the
+// tree the caller named: nothing is moved, copied or deleted through them.
+static int IsLinkedFolder(unsigned long attributes)
+{
+    return attributes != OS_INVALID_FILE_ATTRIBUTES && (attributes & OS_FILE_ATTRIBUTE_DIRECTORY) &&
+           (attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+struct EngineCall {
+    int action;
+    const char *sourceFolder; // ends in a backslash
+    const char *destination;  // folder with a backslash for MOVE and COPY
+    const char *const *patterns;
+    int patternCount;
+    int filter;
+    int removeSourceFolder;
+    int recurse;
+};
+
+// One entry of the enumeration; gives the number of files it affected.
+static int ProcessEntry(const EngineCall *call, const OsFindData *entry)
+{
+    // ".", ".." and every dot-named file or folder stay out of it.
+    if (entry->name[0] == '.')
+        return 0;
+
+    char sourcePath[OS_MAX_PATH];
+    char destinationPath[OS_MAX_PATH];
+    if (!TextFormat(sourcePath, sizeof sourcePath, "%s%s", call->sourceFolder, entry->name)) {
+        LogMessage(LOG_MODULE, kSection, LOG_ERROR, "%sSkipped, path too long: %s%s", kIndent,
+                   call->sourceFolder, entry->name);
+        return 0;
+    }
+    int fits;
+    if (MovesOrCopies(call->action))
+        fits = TextFormat(destinationPath, sizeof destinationPath, "%s%s", call->destination, entry->name);
+    else
+        fits = TextCopyWhole(destinationPath, sizeof destinationPath, call->destination ? call->destination : "");
+    if (!fits) {
+        LogMessage(LOG_MODULE, kSection, LOG_ERROR, "%sSkipped, path too long: %s => %s%s", kIndent, sourcePath,
+                   call->destination ? call->destination : "[NULL]", MovesOrCopies(call->action) ? entry->name : "");
+        return 0;
+    }
+
+    if (entry->attributes & OS_FILE_ATTRIBUTE_DIRECTORY) {
+        if (!call->recurse)
+            return 0;
+        if (IsLinkedFolder(entry->attributes) ||
+            (MovesOrCopies(call->action) && IsLinkedFolder(OsGetFileAttributes(destinationPath)))) {
+            LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot followed (link): %s", kIndent, sourcePath);
+            return 0;
+        }
+        return PerformActionOnFiles(call->action, sourcePath, destinationPath, call->patterns, call->patternCount,
+                                    call->filter, call->removeSourceFolder, call->recurse);
+    }
+
+    if (!MatchesAnyPattern(sourcePath, call->patterns, call->patternCount, call->filter))
+        return 0;
+    return PerformActionOnFiles_DoAction(call->action, sourcePath, destinationPath) ? 1 : 0;
+}
+
+// Every entry of the source folder, in whatever order the enumeration gives.
+static int ProcessFolder(const EngineCall *call)
+{
+    char search[OS_MAX_PATH];
+    if (!TextCopyWhole(search, sizeof search, call->sourceFolder) || !OsPathAppend(search, "*.*")) {
+        LogMessage(LOG_MODULE, kSection, LOG_ERROR, "%sSkipped, path too long: %s%s", kIndent, call->sourceFolder,
+                   "*.*");
+        return 0;
+    }
+    OsFindData entry;
+    OsFindHandle handle = OsFindFirst(search, &entry);
+    if (handle == OS_INVALID_FIND_HANDLE)
+        return 0;
+    int affected = 0;
+    do {
+        affected += ProcessEntry(call, &entry);
+    } while (OsFindNext(handle, &entry) == 0);
+    OsFindClose(handle);
+    return affected;
+}
+
+int PerformActionOnFiles(int action, char *sourceFolder, char *destination, const char *const *patterns,
+                         int patternCount, int filter, int removeSourceFolder, int recurse)
+{
+    int affected = 0;
+    LogMessage(LOG_MODULE, kSection, LOG_INFO, "%s----## Started ##----", kIndent);
+    LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sActionToPerform: %s", kIndent, FileActionName(action));
+    LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sSrcPath: %s", kIndent, sourceFolder ? sourceFolder : "[NULL]");
+    LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sDstPath: %s", kIndent,
+               HasText(destination) ? destination : "[NULL]");
+
+    if (!ValidateFileAction(action, sourceFolder, destination)) {
+        LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot Validated Action", kIndent);
+    } else {
+        LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sValidated Action", kIndent);
+        EngineCall call = {action, sourceFolder, destination, patterns, patternCount,
+                           filter, removeSourceFolder, recurse};
+        affected = ProcessFolder(&call);
+        // The folder goes only when nothing is left in it; a failure is
+        // the expected outcome for a folder that still holds something.
+        if ((action == FILE_MOVE || action == FILE_DELETE) && removeSourceFolder)
+            OsRemoveDirectory(sourceFolder);
+    }
+
+    LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sFilesAffected: %d", kIndent, affected);
+    LogMessage(LOG_MODULE, kSection, LOG_INFO, "%s----## Finished ##----", kIndent);
+    return affected;
+}

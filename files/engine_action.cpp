@@ -1,0 +1,65 @@
+// One file's action and its log line.
+#include "files/files.h"
+#include "log/log.h"
+
+// The folder a file is about to arrive in must exist first; MoveFile and
+// CopyFile create nothing.
+static void PrepareDestinationFolder(const char *destinationFile)
+{
+    char folder[OS_MAX_PATH];
+    FolderOfPath(destinationFile, folder);
+    if (IsExistingFolder(folder) == 0)
+        EnsureFolderExists(folder);
+}
+
+// Data.LW + ".OLD" -> Data.OLD in the same folder; My.Books.LW -> My.Books.OLD.
+static int RenameExtension(const char *sourceFile, const char *extension)
+{
+    char newPath[OS_MAX_PATH];
+    char name[OS_MAX_PATH];
+    if (!FolderOfPath(sourceFile, newPath) || !FileNameOfPath(sourceFile, name, 0))
+        return 0;
+    // A new name that doesn't fit is refused, never shortened.
+    if (!OsPathAppend(newPath, name) || !TextAppend(newPath, sizeof newPath, extension))
+        return 0;
+    return OsRename(sourceFile, newPath) == 0;
+}
+
+static int Act(int action, const char *sourceFile, const char *destination)
+{
+    if (!HasText(sourceFile))
+        return 0;
+    switch (action) {
+    case FILE_MOVE:
+        if (!HasText(destination))
+            return 0;
+        PrepareDestinationFolder(destination);
+        return OsMoveFile(sourceFile, destination) != 0;
+    case FILE_COPY:
+        if (!HasText(destination))
+            return 0;
+        PrepareDestinationFolder(destination);
+        return OsCopyFile(sourceFile, destination, 0) != 0;
+    case FILE_DELETE:
+        // DeleteFile refuses read-only files; clearing the attributes first
+        // lets the old installation go even where the user protected files.
+        if (!OsSetFileAttributes(sourceFile, OS_FILE_ATTRIBUTE_NORMAL))
+            return 0;
+        return OsDeleteFile(sourceFile) != 0;
+    case FILE_RENAME_EXT:
+        if (!HasText(destination))
+            return 0;
+        return RenameExtension(sourceFile, destination);
+    default:
+        return 0;
+    }
+}
+
+int PerformActionOnFiles_DoAction(int action, const char *sourceFile, const char *destination)
+{
+    int done = Act(action, sourceFile, destination);
+    LogMessage(LOG_MODULE, "PerformActionOnFiles_DoAction", done ? LOG_INFO : LOG_ERROR,
+               "%s%s: %c - %s => %s", "\t\t", FileActionName(action), done ? 'Y' : 'N',
+               sourceFile ? sourceFile : "[NULL]", HasText(destination) ? destination : "[NULL]");
+    return done;
+}

@@ -1,0 +1,22 @@
+// Creating a chain of folders.
+#include "files/files.h"
+
+int EnsureFolderExists(const char *path)
+{
+    // An empty path would ask for the root of the current drive; refuse it.
+    if (!HasText(path))
+        return 0;
+    char copy[OS_MAX_PATH];
+    if (!TextCopyWhole(copy, sizeof copy, path))
+        return 0;
+    size_t length = 0;
+    while (copy[length])
+        length++;
+    // MakeSureDirectoryPathExists creates folders only up to the last
+    // backslash, so the last folder needs one after it.
+    if (copy[length - 1] != '\\' && !TextAppend(copy, sizeof copy, "\\"))
+        return 0;
+    if (OsMakeSureDirectoryPathExists(copy) != 1)
+        return 0;
+    return IsExistingFolder(copy) == -1 ? -1 : 0;
+}

@@ -1,0 +1,376 @@
+// Windows paths on the simulated host: drive letters and UNC shares mapped to
+// folders under the host root, backslashes, and names matched without regard
+// to case. The exact spelling is tried first, so a name that exists as
+// written costs one lstat; folders are scanned only when that fails.
+#include "sim_internal.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#define MAX_COMPONENTS 128
+
+typedef struct Component {
+    const char *text;
+    size_t length;
+} Component;
+
+static int IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+static int IsLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+static char Upper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+}
+
+static int ValidName(const char *text, size_t length)
+{
+    for (size_t i = 0; i < length; i++) {
+        unsigned char c = (unsigned char)text[i];
+        if (c < 32 || strchr("<>:\"|?*", c))
+            return 0;
+    }
+    return 1;
+}
+
+// Splits the part after the root into names, applying "." and "..", and the
+// Win32 trimming of trailing dots and spaces on the last name.
+static int SplitComponents(const char *rest, Component *parts, int *count)
+{
+    int n = 0;
+    const char *p = rest;
+    while (*p) {
+        while (IsSeparator(*p))
+            p++;
+        if (!*p)
+            break;
+        const char *start = p;
+        while (*p && !IsSeparator(*p))
+            p++;
+        size_t length = (size_t)(p - start);
+        int last = (*p == '\0');
+        if (length == 1 && start[0] == '.')
+            continue;
+        if (length == 2 && start[0] == '.' && start[1] == '.') {
+            if (n > 0)
+                n--;
+            continue;
+        }
+        if (last) {
+            while (length > 0 && (start[length - 1] == '.' || start[length - 1] == ' '))
+                length--;
+            if (length == 0)
+                continue;
+        } else if (length > 1 && start[length - 1] == '.' && start[length - 2] != '.') {
+            length--;
+        }
+        if (!ValidName(start, length))
+            return 0;
+        if (n >= MAX_COMPONENTS)
+            return 0;
+        parts[n].text = start;
+        parts[n].length = length;
+        n++;
+    }
+    *count = n;
+    return 1;
+}
+
+static int AppendName(char *posix, const char *name, size_t length)
+{
+    size_t have = strlen(posix);
+    if (have + 1 + length >= SIM_POSIX_MAX)
+        return 0;
+    posix[have] = '/';
+    memcpy(posix + have + 1, name, length);
+    posix[have + 1 + length] = '\0';
+    return 1;
+}
+
+// Looks for a name in a folder without regard to case; found spelling in out.
+static int ScanFolder(const char *folder, const char *name, size_t length, char *out, size_t outSize)
+{
+    SimCountScan();
+    DIR *dir = opendir(folder);
+    if (!dir)
+        return 0;
+    int found = 0;
+    struct dirent *entry;
+    while (!found && (entry = readdir(dir)) != NULL) {
+        if (strlen(entry->d_name) == length && TextCompareNoCaseN(entry->d_name, name, length) == 0)
+            found = TextCopyWhole(out, outSize, entry->d_name);
+    }
+    closedir(dir);
+    return found;
+}
+
+// The share's mapped folder, matched without regard to case.
+static const SimShare *FindShare(const char *server, size_t serverLength, const char *share,
+                                 size_t shareLength)
+{
+    for (int i = 0; i < g_sim.shareCount; i++) {
+        const SimShare *s = &g_sim.shares[i];
+        if (strlen(s->server) == serverLength && TextCompareNoCaseN(s->server, server, serverLength) == 0 &&
+            strlen(s->share) == shareLength && TextCompareNoCaseN(s->share, share, shareLength) == 0)
+            return s;
+    }
+    return NULL;
+}
+
+// Fills the root part: posix base folder, volume and the rest of the path.
+static int ResolveRoot(const char *path, SimPath *out, const char **rest, unsigned long *error)
+{
+    if (IsLetter(path[0]) && path[1] == ':') {
+        char letter = Upper(path[0]);
+        if (g_sim.driveType[letter - 'A'] == OS_DRIVE_NO_ROOT_DIR) {
+            *error = OS_ERROR_PATH_NOT_FOUND;
+            return 0;
+        }
+        out->letter = letter;
+        TextFormat(out->volume, sizeof out->volume, "%c", (char)(letter - 'A' + 'a'));
+        TextFormat(out->posix, sizeof out->posix, "%s/drives/%c", g_sim.root, letter);
+        *rest = path + 2;
+        return 1;
+    }
+    if (IsSeparator(path[0]) && IsSeparator(path[1])) {
+        const char *server = path + 2;
+        if (*server == '?' || *server == '.') {
+            *error = SIM_ERROR_INVALID_NAME; // device and long-path prefixes are not simulated
+            return 0;
+        }
+        const char *p = server;
+        while (*p && !IsSeparator(*p))
+            p++;
+        size_t serverLength = (size_t)(p - server);
+        if (*p)
+            p++;
+        const char *share = p;
+        while (*p && !IsSeparator(*p))
+            p++;
+        size_t shareLength = (size_t)(p - share);
+        const SimShare *found = serverLength && shareLength
+                                    ? FindShare(server, serverLength, share, shareLength)
+                                    : NULL;
+        if (!found) {
+            *error = SIM_ERROR_BAD_NETPATH;
+            return 0;
+        }
+        out->letter = 0;
+        TextFormat(out->volume, sizeof out->volume, "\\\\%s\\%s", found->server, found->share);
+        TextLowerAscii(out->volume);
+        TextFormat(out->posix, sizeof out->posix, "%s/unc/%s/%s", g_sim.root, found->server, found->share);
+        *rest = p;
+        return 1;
+    }
+    *error = OS_ERROR_PATH_NOT_FOUND; // relative paths have no meaning here
+    return 0;
+}
+
+static void SetParent(SimPath *out)
+{
+    TextCopy(out->parent, sizeof out->parent, out->posix);
+    if (out->isRoot)
+        return;
+    char *slash = strrchr(out->parent, '/');
+    if (slash)
+        *slash = '\0';
+}
+
+int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error)
+{
+    memset(out, 0, sizeof *out);
+    if (!windowsPath) {
+        *error = OS_ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    size_t length = strlen(windowsPath);
+    if (length >= OS_MAX_PATH) {
+        *error = SIM_ERROR_FILENAME_EXCED_RANGE;
+        return 0;
+    }
+    if (!SimEnsureHost()) {
+        *error = OS_ERROR_PATH_NOT_FOUND;
+        return 0;
+    }
+    const char *rest = NULL;
+    if (!ResolveRoot(windowsPath, out, &rest, error))
+        return 0;
+    Component parts[MAX_COMPONENTS];
+    int count = 0;
+    if (!SplitComponents(rest, parts, &count)) {
+        *error = SIM_ERROR_INVALID_NAME;
+        return 0;
+    }
+    out->trailingSlash = length > 0 && IsSeparator(windowsPath[length - 1]) && count > 0;
+    out->parentExists = 1;
+    if (count == 0) {
+        out->isRoot = 1;
+        out->exists = lstat(out->posix, &out->st) == 0;
+        SetParent(out);
+        return 1;
+    }
+    TextCopyWhole(out->name, sizeof out->name, "");
+    memcpy(out->name, parts[count - 1].text, parts[count - 1].length);
+    out->name[parts[count - 1].length] = '\0';
+
+    // The exact spelling first: one lstat when it is there.
+    char base[SIM_POSIX_MAX];
+    TextCopy(base, sizeof base, out->posix);
+    for (int i = 0; i < count; i++)
+        if (!AppendName(out->posix, parts[i].text, parts[i].length)) {
+            *error = SIM_ERROR_FILENAME_EXCED_RANGE;
+            return 0;
+        }
+    if (lstat(out->posix, &out->st) == 0) {
+        out->exists = 1;
+    } else {
+        TextCopy(out->posix, sizeof out->posix, base);
+        int i = 0;
+        for (; i < count; i++) {
+            char candidate[SIM_POSIX_MAX];
+            TextCopy(candidate, sizeof candidate, out->posix);
+            AppendName(candidate, parts[i].text, parts[i].length);
+            struct stat st;
+            int found = lstat(candidate, &st) == 0;
+            if (!found && errno == ENOENT) {
+                char real[OS_MAX_PATH];
+                if (ScanFolder(out->posix, parts[i].text, parts[i].length, real, sizeof real)) {
+                    TextCopy(candidate, sizeof candidate, out->posix);
+                    AppendName(candidate, real, strlen(real));
+                    found = lstat(candidate, &st) == 0;
+                }
+            }
+            if (!found)
+                break;
+            TextCopy(out->posix, sizeof out->posix, candidate);
+            if (i == count - 1) {
+                out->exists = 1;
+                out->st = st;
+            } else if (!SimIsFolder(candidate, &st)) {
+                i++;
+                out->parentExists = 0;
+                break;
+            }
+        }
+        if (!out->exists) {
+            if (i < count - 1)
+                out->parentExists = 0;
+            for (; i < count; i++)
+                AppendName(out->posix, parts[i].text, parts[i].length);
+        }
+    }
+    if (out->exists && out->trailingSlash && !SimIsFolder(out->posix, &out->st)) {
+        out->exists = 0;
+        out->fileWithSlash = 1;
+    }
+    SetParent(out);
+    return 1;
+}
+
+unsigned long SimMissingError(const SimPath *path)
+{
+    if (path->fileWithSlash)
+        return SIM_ERROR_INVALID_NAME;
+    return path->parentExists ? OS_ERROR_FILE_NOT_FOUND : OS_ERROR_PATH_NOT_FOUND;
+}
+
+int SimIsFolder(const char *posix, const struct stat *st)
+{
+    if (S_ISDIR(st->st_mode))
+        return 1;
+    if (!S_ISLNK(st->st_mode))
+        return 0;
+    struct stat target;
+    return stat(posix, &target) == 0 && S_ISDIR(target.st_mode);
+}
+
+// Read-only, hidden, system and archive live in mode bits of a file: no
+// owner write, sticky, set-group-id, and owner execute for "not archived".
+unsigned long SimAttributesOf(const char *posix, const struct stat *st)
+{
+    if (S_ISLNK(st->st_mode))
+        return SimIsFolder(posix, st) ? (OS_FILE_ATTRIBUTE_DIRECTORY | OS_FILE_ATTRIBUTE_REPARSE_POINT)
+                                      : (OS_FILE_ATTRIBUTE_ARCHIVE | OS_FILE_ATTRIBUTE_REPARSE_POINT);
+    if (S_ISDIR(st->st_mode))
+        return OS_FILE_ATTRIBUTE_DIRECTORY;
+    unsigned long attributes = 0;
+    if (!(st->st_mode & S_IWUSR))
+        attributes |= OS_FILE_ATTRIBUTE_READONLY;
+    if (st->st_mode & S_ISVTX)
+        attributes |= OS_FILE_ATTRIBUTE_HIDDEN;
+    if (st->st_mode & S_ISGID)
+        attributes |= OS_FILE_ATTRIBUTE_SYSTEM;
+    if (!(st->st_mode & S_IXUSR))
+        attributes |= OS_FILE_ATTRIBUTE_ARCHIVE;
+    return attributes ? attributes : OS_FILE_ATTRIBUTE_NORMAL;
+}
+
+static void FoldPath(const char *in, char *out, size_t size)
+{
+    size_t n = 0;
+    for (size_t i = 0; in[i] && n + 1 < size; i++) {
+        char c = IsSeparator(in[i]) ? '\\' : in[i];
+        if (c == '\\' && n > 1 && out[n - 1] == '\\')
+            continue; // runs of separators count once, but not the UNC lead
+        out[n++] = c;
+    }
+    out[n] = '\0';
+    if (n > 3 && out[n - 1] == '\\')
+        out[n - 1] = '\0';
+}
+
+int SimSamePath(const char *a, const char *b)
+{
+    char left[2 * OS_MAX_PATH], right[2 * OS_MAX_PATH];
+    FoldPath(a ? a : "", left, sizeof left);
+    FoldPath(b ? b : "", right, sizeof right);
+    return TextCompareNoCase(left, right) == 0;
+}
+
+int SimCreateFolders(const char *windowsPath)
+{
+    char path[OS_MAX_PATH];
+    if (!windowsPath || !TextCopyWhole(path, sizeof path, windowsPath))
+        return 0;
+    size_t length = strlen(path);
+    for (size_t i = 3; i <= length; i++) {
+        if (i < length && !IsSeparator(path[i]))
+            continue;
+        char saved = path[i];
+        path[i] = '\0';
+        SimPath p;
+        unsigned long error;
+        int ok = SimResolve(path, &p, &error);
+        path[i] = saved;
+        if (!ok)
+            continue; // "\\server" alone is no path yet
+        if (p.exists) {
+            if (!SimIsFolder(p.posix, &p.st))
+                return 0;
+        } else if (mkdir(p.posix, 0755) != 0) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int SimHostPath(const char *windowsPath, char *out, size_t outSize)
+{
+    SimPath p;
+    unsigned long error;
+    if (!out || outSize == 0)
+        return 0;
+    out[0] = '\0';
+    if (!SimResolve(windowsPath, &p, &error))
+        return 0;
+    return TextCopyWhole(out, outSize, p.posix);
+}

@@ -1,0 +1,130 @@
+// Shared between the files of the simulated host: its state, the mapping of
+// Windows paths to POSIX paths, and the fault bookkeeping. Nothing outside
+// platform/sim includes this.
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/sim_host.h"
+
+#include <stddef.h>
+#include <sys/stat.h>
+
+#define SIM_POSIX_MAX 4096
+#define SIM_MAX_SHARES 16
+#define SIM_MAX_WINDOWS 256
+#define SIM_TITLE_MAX 512
+#define SIM_SHELL_FOLDERS 6
+
+// Win32 error codes the host gives beyond those platform.h names.
+#define SIM_ERROR_NOT_ENOUGH_MEMORY 8
+#define SIM_ERROR_NO_MORE_FILES 18
+#define SIM_ERROR_BAD_NETPATH 53
+#define SIM_ERROR_INVALID_NAME 123
+#define SIM_ERROR_FILENAME_EXCED_RANGE 206
+#define SIM_ERROR_DIRECTORY 267
+#define SIM_ERROR_REGISTRY_IO_FAILED 1016
+#define SIM_ERROR_KEY_DELETED 1018
+
+typedef struct SimShare {
+    char server[OS_MAX_PATH];
+    char share[OS_MAX_PATH];
+} SimShare;
+
+typedef struct SimWindow {
+    OsWindow handle;
+    int alive;
+    char title[SIM_TITLE_MAX];
+} SimWindow;
+
+typedef struct SimState {
+    char root[SIM_POSIX_MAX];
+    unsigned driveType[26];
+    SimShare shares[SIM_MAX_SHARES];
+    int shareCount;
+    int shellAvailable[SIM_SHELL_FOLDERS];
+    char shellPath[SIM_SHELL_FOLDERS][OS_MAX_PATH];
+    int windowsDirAvailable;
+    char windowsDir[OS_MAX_PATH];
+    int registryWritable[2];
+    int clockFixed;
+    OsLocalTime clock;
+    SimWindow windows[SIM_MAX_WINDOWS];
+    OsWindow nextWindow;
+    unsigned long lastError;
+} SimState;
+
+extern SimState g_sim;
+
+// Makes sure a host is in place: the one SimHostReset laid out, or one in the
+// folder LW_SIM_ROOT names. 0 when there is none.
+int SimEnsureHost(void);
+
+void SimSetLastError(unsigned long error);
+unsigned long SimErrorFromErrno(int error);
+
+// The slot of a CSIDL among the shell folders, or -1.
+int SimShellSlot(int csidl);
+
+// --- Paths -----------------------------------------------------------------
+
+typedef struct SimPath {
+    char posix[SIM_POSIX_MAX]; // resolved as far as it exists, the rest as written
+    char parent[SIM_POSIX_MAX]; // the POSIX folder that holds (or would hold) it
+    char name[OS_MAX_PATH];    // last component as written ("" for a root)
+    char volume[2 * OS_MAX_PATH]; // "c" or "\\server\share", lower case
+    char letter;               // upper-case drive letter, 0 for a share
+    int isRoot;
+    int exists;                // lstat of the last component succeeded
+    int parentExists;          // every folder above it exists as a folder
+    int trailingSlash;
+    int fileWithSlash;         // "file.txt\": Windows refuses the name
+    struct stat st;            // lstat of the last component when it exists
+} SimPath;
+
+// Maps a full Windows path. 1 on success; 0 with a Win32 error in *error when
+// the path is malformed, too long or has no root on this host.
+int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error);
+
+// The error Windows gives for a path that is not there.
+unsigned long SimMissingError(const SimPath *path);
+
+// Win32 attribute bits of an existing entry (lstat data in st).
+unsigned long SimAttributesOf(const char *posix, const struct stat *st);
+// True when the entry is a folder or a link to one.
+int SimIsFolder(const char *posix, const struct stat *st);
+
+// Case-insensitive comparison of two Windows paths after folding the
+// separators ("C:/a//b\" equals "c:\A\B").
+int SimSamePath(const char *a, const char *b);
+
+// Creates every folder of a Windows path (the last component included)
+// without counting calls or checking faults. 1 on success.
+int SimCreateFolders(const char *windowsPath);
+
+// Removes everything below a POSIX folder (links are removed, never followed).
+int SimEmptyFolder(const char *posix);
+
+// --- Faults and counters ---------------------------------------------------
+
+void SimCountCall(const char *operation);
+// 1 (with the last error set) when a fault makes this call fail.
+int SimFaultHit(const char *operation, const char *path1, const char *path2);
+// Space left on a drive letter's volume, or -1 for no limit.
+long long SimVolumeSpace(char letter);
+void SimUseVolumeSpace(char letter, long long bytes);
+void SimResetFaults(void);
+void SimResetCounters(void);
+void SimCountScan(void);
+
+// --- Registry --------------------------------------------------------------
+
+// Writes empty registry files and forgets every open key.
+void SimRegistryReset(void);
+// Creates the registry files when missing (hosts found through LW_SIM_ROOT).
+void SimRegistryEnsure(void);
+
+// Copies a file between POSIX paths through a temporary file next to the
+// destination, so that no partial destination is ever left. Gives 0 or a
+// Win32 error.
+unsigned long SimCopyPosixFile(const char *from, const char *toFolder, const char *to,
+                               const struct stat *fromStat);

@@ -1,0 +1,108 @@
+// Bounded text helpers: the only way the library builds strings in fixed
+// buffers. Each always terminates and reports whether the whole text fitted.
+#include "platform.h"
+
+#include <stdio.h>
+#include <string.h>
+
+int TextCopy(char *dst, size_t capacity, const char *src)
+{
+    if (dst == NULL || capacity == 0)
+        return 0;
+    if (src == NULL) {
+        dst[0] = '\0';
+        return 1;
+    }
+    size_t n = strlen(src);
+    int fits = n < capacity;
+    if (!fits)
+        n = capacity - 1;
+    memmove(dst, src, n);
+    dst[n] = '\0';
+    return fits;
+}
+
+int TextCopyWhole(char *dst, size_t capacity, const char *src)
+{
+    if (dst == NULL || capacity == 0)
+        return 0;
+    size_t n = src ? strlen(src) : 0;
+    if (n >= capacity)
+        return 0;
+    if (n)
+        memmove(dst, src, n);
+    dst[n] = '\0';
+    return 1;
+}
+
+int TextAppend(char *dst, size_t capacity, const char *src)
+{
+    if (dst == NULL || capacity == 0)
+        return 0;
+    size_t have = strnlen(dst, capacity);
+    if (have >= capacity)
+        return 0; // dst was not terminated within its capacity
+    size_t n = src ? strlen(src) : 0;
+    if (have + n >= capacity)
+        return 0;
+    memmove(dst + have, src, n);
+    dst[have + n] = '\0';
+    return 1;
+}
+
+int TextFormatV(char *dst, size_t capacity, const char *format, va_list args)
+{
+    if (dst == NULL || capacity == 0)
+        return 0;
+    int n = vsnprintf(dst, capacity, format ? format : "", args);
+    if (n < 0) {
+        dst[0] = '\0';
+        return 0;
+    }
+    dst[capacity - 1] = '\0';
+    return (size_t)n < capacity;
+}
+
+int TextFormat(char *dst, size_t capacity, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int fitted = TextFormatV(dst, capacity, format, args);
+    va_end(args);
+    return fitted;
+}
+
+static unsigned char LowerAscii(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? (unsigned char)(c - 'A' + 'a') : c;
+}
+
+int TextCompareNoCaseN(const char *a, const char *b, size_t n)
+{
+    if (a == NULL)
+        a = "";
+    if (b == NULL)
+        b = "";
+    for (size_t i = 0; i < n; i++) {
+        unsigned char ca = LowerAscii((unsigned char)a[i]);
+        unsigned char cb = LowerAscii((unsigned char)b[i]);
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+        if (ca == '\0')
+            return 0;
+    }
+    return 0;
+}
+
+int TextCompareNoCase(const char *a, const char *b)
+{
+    return TextCompareNoCaseN(a, b, (size_t)-1);
+}
+
+void TextLowerAscii(char *text)
+{
+    if (text == NULL)
+        return;
+    for (; *text; text++)
+        *text = (char)LowerAscii((unsigned char)*text);
+}

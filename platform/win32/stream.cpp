@@ -1,0 +1,45 @@
+// Stream files through the runtime (msvcrt): its fopen shares the file with
+// other readers and writers and gives text mode unless "b" is asked for.
+#include "platform/platform.h"
+
+#include <stdio.h>
+
+static FILE *Stream(OsFile *file)
+{
+    return reinterpret_cast<FILE *>(file);
+}
+
+OsFile *OsFopen(const char *path, const char *mode)
+{
+    if (path == NULL || mode == NULL)
+        return NULL;
+    return reinterpret_cast<OsFile *>(fopen(path, mode));
+}
+
+char *OsFgets(char *buffer, int count, OsFile *file)
+{
+    if (buffer == NULL || file == NULL || count <= 0)
+        return NULL;
+    return fgets(buffer, count, Stream(file));
+}
+
+size_t OsFread(void *buffer, size_t size, size_t count, OsFile *file)
+{
+    if (buffer == NULL || file == NULL)
+        return 0;
+    return fread(buffer, size, count, Stream(file));
+}
+
+size_t OsFwrite(const void *data, size_t size, size_t count, OsFile *file)
+{
+    if (data == NULL || file == NULL)
+        return 0;
+    return fwrite(data, size, count, Stream(file));
+}
+
+int OsFclose(OsFile *file)
+{
+    if (file == NULL)
+        return -1;
+    return fclose(Stream(file)) == 0 ? 0 : -1;
+}

@@ -1,0 +1,113 @@
+// Reading and writing one setting. Every call opens the settings key, reads or
+// writes one value and closes the key again; nothing is kept between calls.
+#include "settings.h"
+
+#include <string.h>
+
+// WriteSetting holds the text to be stored in this many characters.
+#define SETTING_WRITE_BUFFER 2048
+
+static const char kInvalidMarker[] = "#### Invalid ####";
+
+// Replaces the Base64 text in scratch (capacity bytes) by the plain text.
+// 1 when it fitted, 0 when it did not; -1 when no memory could be had.
+static int DecodeInPlace(char *scratch, unsigned long capacity)
+{
+    size_t n = strlen(scratch);
+    size_t size = 3 * (n / 4) + 1;
+    if (size < sizeof kInvalidMarker)
+        size = sizeof kInvalidMarker;
+    char *decoded = (char *)OsAlloc(size);
+    if (decoded == NULL)
+        return -1;
+    DecodePassword(scratch, decoded, size);
+    // The decoded text is never longer than the encoded one, but the invalid
+    // marker can be longer than a small capacity.
+    int fitted = TextCopyWhole(scratch, capacity, decoded);
+    OsFree(decoded);
+    return fitted;
+}
+
+int ReadSetting(SettingId id, char *destination, unsigned long capacity, const char *defaultText)
+{
+    if (destination == NULL || capacity == 0)
+        return 0;
+    destination[0] = '\0';
+    if (!SettingIdIsValid(id))
+        return 0;
+
+    // One byte more than is offered to the query, always zero: a value stored
+    // without a terminating zero (any type is accepted) still ends there.
+    char *scratch = (char *)OsAlloc((size_t)capacity + 1);
+    if (scratch == NULL)
+        return 0;
+    memset(scratch, 0, (size_t)capacity + 1);
+
+    int delivered = 0;
+    int noMemory = 0;
+    unsigned long size = 0;
+    OsKey key;
+    if (OsRegOpenKey(SettingRootKey(id), SETTINGS_KEY_PATH, &key) == OS_ERROR_SUCCESS) {
+        size = capacity;
+        long status = OsRegQueryValueEx(key, SettingCatalogue[id], NULL, (unsigned char *)scratch, &size);
+        if (status == OS_ERROR_SUCCESS && size <= capacity) {
+            scratch[size] = '\0';
+            // Text that fills every offered byte has no room for its
+            // terminator in the destination: it does not fit.
+            delivered = scratch[0] != '\0' && strlen(scratch) < capacity;
+        }
+        if (delivered && id == SETTING_SMTP_PASSWORD) {
+            int decoded = DecodeInPlace(scratch, capacity);
+            noMemory = decoded < 0;
+            delivered = decoded > 0 && scratch[0] != '\0';
+            size = (unsigned long)strlen(scratch) + 1;
+        }
+        OsRegCloseKey(key);
+    }
+
+    int result = 0;
+    if (noMemory) {
+        result = 0;
+    } else if (delivered) {
+        TextCopyWhole(destination, capacity, scratch);
+        result = (int)size;
+    } else if (defaultText != NULL && defaultText[0] != '\0') {
+        // A default that does not fit is refused whole rather than cut.
+        if (TextCopyWhole(destination, capacity, defaultText))
+            result = (int)strlen(defaultText) + 1;
+    }
+    OsFree(scratch);
+    return result;
+}
+
+int WriteSetting(SettingId id, const char *text, int overwrite)
+{
+    if (!SettingIdIsValid(id))
+        return 0;
+    char buffer[SETTING_WRITE_BUFFER];
+    if (!overwrite) {
+        // A value too large to read here counts as missing and is replaced.
+        if (ReadSetting(id, buffer, sizeof buffer, "") > 0 && buffer[0] != '\0')
+            return 1;
+    }
+    // A cut text would be a wrong path or a wrong password: refuse instead.
+    if (!TextCopyWhole(buffer, sizeof buffer, text ? text : ""))
+        return 0;
+
+    char encoded[SETTING_WRITE_BUFFER];
+    const char *stored = buffer;
+    if (id == SETTING_SMTP_PASSWORD) {
+        if (!EncodePassword(buffer, encoded, sizeof encoded))
+            return 0;
+        stored = encoded;
+    }
+
+    OsKey key;
+    if (OsRegCreateKey(SettingRootKey(id), SETTINGS_KEY_PATH, &key) != OS_ERROR_SUCCESS)
+        return 0;
+    long status = OsRegSetValueEx(key, SettingCatalogue[id], OS_REG_SZ, (const unsigned char *)stored,
+                                  (unsigned long)strlen(stored) + 1);
+    OsRegFlushKey(key);
+    OsRegCloseKey(key);
+    return status == OS_ERROR_SUCCESS;
+}

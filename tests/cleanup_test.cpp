@@ -1,0 +1,649 @@
+// Clean-up of the old installation: the old program's files and sub-folders,
+// the user files the transfer had to leave there, the program-menu group and
+// desktop shortcuts, the shell-folder fall-backs, and paths too long to touch.
+#include "upgrade/upgrade.h"
+#include "support/host.h"
+#include "support/links.h"
+
+#ifndef _WIN32
+#include "platform/sim_host.h"
+#endif
+
+#include <algorithm>
+#include <ctype.h>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kOld = "C:\\lwtest\\Old";
+
+const char *const kProgramFiles[] = {
+    "blank.mdb",    "Ledgerwick.bmp", "ledgerwick.cnt", "ledgerwick.exe", "ledgerwick.hlp",
+    "Ledgerwick.ico", "ledgerwick.mdb", "dao2016.dll",  "demo.dat",       "Demo.ico",
+    "Disk.ico",     "msabc200.dll",   "msajt200.dll",   "msaexp20.dll",   "msafin.dll",
+    "Msain200.dll", "Msaju200.dll",   "msaole20.dll",   "Msarn200.exe",   "msjeterr.dll",
+    "msjetint.dll", "soa200.dll",     "system.mda",     "Uninstal.exe",   "Uninstal.ico",
+    "utility.mda",
+};
+const char *const kSubFolders[] = {"Backups", "DISK1", "DISK2", "DISK3", "DISK4", "Email", "Letters", "Manual"};
+const char *const kGroupShortcuts[] = {"Ledgerwick Complete.lnk", "Ledgerwick Demo.lnk", "Help.lnk",
+                                       "Make Installation Disks.lnk", "UnInstall.lnk"};
+const char *const kDesktopShortcuts[] = {"Ledgerwick Complete.lnk", "Ledgerwick Demo.lnk"};
+
+struct Line {
+    std::string level, section, message;
+};
+
+std::string Trim(const std::string &text)
+{
+    size_t end = text.find_last_not_of(' ');
+    return end == std::string::npos ? "" : text.substr(0, end + 1);
+}
+
+std::string Pad(const std::string &text, size_t width)
+{
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+bool StartsEntry(const std::string &line)
+{
+    static const char shape[] = "[00:00:00.000]\t[";
+    if (line.size() < sizeof shape - 1)
+        return false;
+    for (size_t i = 0; i + 1 < sizeof shape; i++) {
+        if (shape[i] == '0' ? !isdigit((unsigned char)line[i]) : line[i] != shape[i])
+            return false;
+    }
+    return true;
+}
+
+// Every entry of the log, each checked against the exact line layout; a
+// message holding line feeds spans several lines of the file.
+std::vector<Line> ReadLog()
+{
+    std::vector<Line> lines;
+    std::string path = HostShellFolder(OS_CSIDL_APPDATA) + "\\LWInst.log";
+    if (!HostFileExists(path))
+        return lines;
+    std::string text = HostReadFile(path);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(text.begin(), text.end(), '\r'));
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            ADD_FAILURE() << "the log does not end with a line end";
+            end = text.size();
+        }
+        std::string line = text.substr(start, end - start);
+        start = end + 2;
+        if (!StartsEntry(line)) {
+            if (lines.empty())
+                ADD_FAILURE() << "not a log line: " << line;
+            else
+                lines.back().message += "\n" + line;
+            continue;
+        }
+        std::string rest = line.substr(15);
+        size_t dash = rest.find(" - ");
+        size_t close = rest.find("]\t", dash == std::string::npos ? 0 : dash);
+        size_t tab = rest.find('\t', close == std::string::npos ? 0 : close + 2);
+        if (dash == std::string::npos || close == std::string::npos || tab == std::string::npos) {
+            ADD_FAILURE() << "not a log line: " << line;
+            continue;
+        }
+        Line entry{Trim(rest.substr(close + 2, tab - close - 2)), Trim(rest.substr(dash + 3, close - dash - 3)),
+                   rest.substr(tab + 1)};
+        std::string module = Trim(rest.substr(1, dash - 1));
+        EXPECT_EQ(module, "Upgrade.dll");
+        EXPECT_EQ(rest, "[" + Pad(module, 15) + " - " + Pad(entry.section, 30) + "]\t" + Pad(entry.level, 5) + "\t" +
+                            entry.message);
+        lines.push_back(entry);
+    }
+    return lines;
+}
+
+// One section's entries as "LEVEL message".
+std::vector<std::string> SectionLog(const char *section)
+{
+    std::vector<std::string> out;
+    for (const Line &line : ReadLog())
+        if (line.section == section)
+            out.push_back(line.level + " " + line.message);
+    return out;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> items)
+{
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
+std::string Join(const std::string &folder, const std::string &name)
+{
+    return folder + "\\" + name;
+}
+
+std::string GroupOf(int csidl)
+{
+    return Join(HostShellFolder(csidl), "Programs\\Ledgerwick Complete");
+}
+
+void RemoveFileQuietly(const std::string &path)
+{
+    OsSetFileAttributes(path.c_str(), OS_FILE_ATTRIBUTE_NORMAL);
+    OsDeleteFile(path.c_str());
+}
+
+class CleanupTest : public HostTest {
+protected:
+    void SetUp() override
+    {
+        HostTest::SetUp();
+        EnableLog();
+    }
+
+    // The shell folders are not test folders: what a test puts there is taken
+    // out again, on both hosts.
+    void TearDown() override
+    {
+        for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+            RemoveFileQuietly(*it);
+            OsRemoveDirectory(it->c_str());
+        }
+    }
+
+    static void EnableLog() { HostRegSetText(OS_HKEY_CURRENT_USER, "EnableDebugLog", "1"); }
+
+    // A fresh host for the next case of a table.
+    void Fresh()
+    {
+        TearDown();
+        made_.clear();
+        HostReset();
+        EnableLog();
+    }
+
+    void Put(const std::string &path, const std::string &bytes)
+    {
+        size_t slash = path.rfind('\\');
+        if (!HostFolderExists(path.substr(0, slash)))
+            made_.push_back(path.substr(0, slash));
+        made_.push_back(path);
+        HostWriteFile(path, bytes);
+    }
+
+    std::vector<std::string> made_;
+};
+
+// ---------------------------------------------------------------------------
+// DeleteOldVersion
+
+TEST_F(CleanupTest, ProgramFilesAreDeletedAndEveryAttemptLoggedInTableOrder)
+{
+    for (const std::string &argument : {kOld, kOld + "\\"}) {
+        SCOPED_TRACE(argument);
+        Fresh();
+        HostWriteFile(Join(kOld, "ledgerwick.exe"), "exe");
+        HostWriteFile(Join(kOld, "Demo.ico"), "ico");
+        HostWriteFile(Join(kOld, "utility.mda"), "mda");
+        HostWriteFile(Join(kOld, "Accounts.OLD"), "data");
+        HostWriteFile(Join(kOld, "Notes.txt"), "notes");
+        ASSERT_NE(OsSetFileAttributes(Join(kOld, "ledgerwick.exe").c_str(), OS_FILE_ATTRIBUTE_READONLY), 0);
+        ASSERT_NE(OsSetFileAttributes(Join(kOld, "Demo.ico").c_str(),
+                                      OS_FILE_ATTRIBUTE_HIDDEN | OS_FILE_ATTRIBUTE_SYSTEM),
+                  0);
+
+        DeleteOldVersion(argument.c_str());
+
+        EXPECT_EQ(HostList(kOld), (std::vector<std::string>{"Accounts.OLD", "Notes.txt"}));
+        EXPECT_EQ(HostReadFile(Join(kOld, "Accounts.OLD")), "data");
+
+        std::vector<std::string> expected{"INFO ----## Started ##----"};
+        for (const char *name : kProgramFiles)
+            expected.push_back("INFO Removed:  " + Join(kOld, name));
+        for (const char *sub : kSubFolders) {
+            expected.push_back(std::string("INFO Removing ") + sub);
+            expected.push_back("INFO Temp:  " + Join(kOld, sub));
+        }
+        expected.push_back("INFO ----## Finished ##----");
+        EXPECT_EQ(SectionLog("DeleteOldVersion"), expected);
+
+        // Each sub-folder is handed to the file engine right after its lines,
+        // even when it is missing.
+        std::vector<Line> log = ReadLog();
+        size_t at = 0;
+        for (const char *sub : kSubFolders) {
+            std::string temp = "Temp:  " + Join(kOld, sub), src = "\tSrcPath: " + Join(kOld, sub);
+            while (at < log.size() && log[at].message != temp)
+                at++;
+            ASSERT_LT(at, log.size()) << temp;
+            ASSERT_LT(at + 1, log.size());
+            size_t engine = at + 1;
+            while (engine < log.size() && log[engine].section == "PerformActionOnFiles" &&
+                   log[engine].message != src)
+                engine++;
+            ASSERT_LT(engine, log.size()) << src;
+            EXPECT_EQ(log[engine].section, "PerformActionOnFiles") << src;
+        }
+    }
+}
+
+struct SubFolderCase {
+    const char *what;
+    std::vector<std::string> before;  // files below the old folder
+    std::vector<std::string> after;   // files that must be left, unchanged
+    std::vector<std::string> gone;    // folders that must be removed
+    std::vector<std::string> kept;    // folders that must stay
+    std::vector<std::string> logged;  // DeleteOldVersion lines that must appear
+    bool keeps;                       // the user files of Backups or Letters are guarded
+};
+
+TEST_F(CleanupTest, SubFoldersLoseTheirFilesButNeverTheUsersBackupsOrLetters)
+{
+    const std::string b = Join(kOld, "Backups"), l = Join(kOld, "Letters");
+    const SubFolderCase cases[] = {
+        {"files directly in the flat folders go, and the emptied folders with them",
+         {"Backups\\notes.txt", "DISK1\\setup.exe", "DISK2\\a.cab", "DISK4\\b.cab", "Email\\out.msg"},
+         {},
+         {"Backups", "DISK1", "DISK2", "DISK4", "Email"},
+         {},
+         {},
+         false},
+        {"the flat folders leave their own sub-folders alone",
+         {"Backups\\notes.txt", "Backups\\Inner\\x.txt", "Email\\e.msg", "Email\\Drafts\\d.msg"},
+         {"Backups\\Inner\\x.txt", "Email\\Drafts\\d.msg"},
+         {},
+         {"Backups", "Email"},
+         {},
+         false},
+        {"Letters and Manual go with their whole tree",
+         {"Letters\\a.doc", "Letters\\Sub\\b.txt", "Letters\\Sub\\Deeper\\c.tmp", "Manual\\index.htm",
+          "Manual\\img\\p.gif"},
+         {},
+         {"Letters", "Manual"},
+         {},
+         {},
+         false},
+        {"names beginning with a dot are never touched",
+         {"DISK2\\.keep", "Manual\\x.htm", "Manual\\Sub\\.hidden"},
+         {"DISK2\\.keep", "Manual\\Sub\\.hidden"},
+         {},
+         {"DISK2", "Manual\\Sub"},
+         {},
+         false},
+        {"backups the transfer could not move stay, and so does their folder",
+         {"Backups\\Accounts.BK1", "Backups\\Accounts.bk2", "Backups\\Old.BK3", "Backups\\Books.LW",
+          "Backups\\Books.OLD", "Backups\\Letter.rtf", "Backups\\notes.txt", "Backups\\Inner\\x.txt"},
+         {"Backups\\Accounts.BK1", "Backups\\Accounts.bk2", "Backups\\Books.LW", "Backups\\Books.OLD",
+          "Backups\\Inner\\x.txt", "Backups\\Letter.rtf", "Backups\\Old.BK3"},
+         {},
+         {"Backups"},
+         {"INFO Keeping user files in: " + b, "INFO Kept:  " + Join(b, "Accounts.BK1"),
+          "INFO Kept:  " + Join(b, "Accounts.bk2"), "INFO Kept:  " + Join(b, "Old.BK3"),
+          "INFO Kept:  " + Join(b, "Books.LW"), "INFO Kept:  " + Join(b, "Books.OLD"),
+          "INFO Kept:  " + Join(b, "Letter.rtf"), "INFO Removed:  " + Join(b, "notes.txt")},
+         true},
+        {"letters the transfer could not move stay at any depth; emptied folders go",
+         {"Letters\\Reminder.RTF", "Letters\\notes.txt", "Letters\\Sub\\Deep\\Invoice.rtf",
+          "Letters\\Sub\\Deep\\tmp.doc", "Letters\\Other\\x.doc"},
+         {"Letters\\Reminder.RTF", "Letters\\Sub\\Deep\\Invoice.rtf"},
+         {"Letters\\Other"},
+         {"Letters\\Sub\\Deep"},
+         {"INFO Keeping user files in: " + l, "INFO Kept:  " + Join(l, "Reminder.RTF"),
+          "INFO Kept:  " + Join(l, "Sub\\Deep\\Invoice.rtf"), "INFO Removed:  " + Join(l, "notes.txt"),
+          "INFO Removed:  " + Join(l, "Sub\\Deep\\tmp.doc"), "INFO Removed:  " + Join(l, "Other\\x.doc")},
+         true},
+    };
+    for (const SubFolderCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        Fresh();
+        HostMakeFolder(kOld);
+        for (const std::string &file : c.before)
+            HostWriteFile(Join(kOld, file), file);
+
+        DeleteOldVersion(kOld.c_str());
+
+        EXPECT_EQ(HostTree(kOld), Sorted(c.after));
+        for (const std::string &file : c.after)
+            EXPECT_EQ(HostReadFile(Join(kOld, file)), file);
+        for (const std::string &folder : c.gone)
+            EXPECT_FALSE(HostFolderExists(Join(kOld, folder))) << folder;
+        for (const std::string &folder : c.kept)
+            EXPECT_TRUE(HostFolderExists(Join(kOld, folder))) << folder;
+        std::vector<std::string> log = SectionLog("DeleteOldVersion");
+        for (const std::string &line : c.logged)
+            EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
+        bool guarded = std::any_of(log.begin(), log.end(), [](const std::string &line) {
+            return line.find("Keeping user files in: ") != std::string::npos;
+        });
+        EXPECT_EQ(guarded, c.keeps);
+    }
+}
+
+// A user's file is kept whichever old sub-folder it turns up in, not only in
+// Backups and Letters; the program's own files around it still go.
+TEST_F(CleanupTest, UserFilesInAnyOldSubFolderAreKept)
+{
+    HostWriteFile(Join(kOld, "DISK1\\setup.w01"), "disk");
+    HostWriteFile(Join(kOld, "Email\\Quote.RTF"), "letter");
+    HostWriteFile(Join(kOld, "Email\\out.msg"), "mail");
+    HostWriteFile(Join(kOld, "Manual\\index.htm"), "page");
+    HostWriteFile(Join(kOld, "Manual\\Sub\\Books.LW"), "ledger");
+
+    DeleteOldVersion(kOld.c_str());
+
+    EXPECT_EQ(HostTree(kOld), Sorted({"Email\\Quote.RTF", "Manual\\Sub\\Books.LW"}));
+    EXPECT_EQ(HostReadFile(Join(kOld, "Email\\Quote.RTF")), "letter");
+    EXPECT_EQ(HostReadFile(Join(kOld, "Manual\\Sub\\Books.LW")), "ledger");
+    EXPECT_FALSE(HostFolderExists(Join(kOld, "DISK1")));
+}
+
+// What lies behind a link is not part of the old installation: neither a
+// link below a sub-folder nor a sub-folder that is itself a link is walked
+// through, whether the folder is cleared by the engine or, around a user's
+// file, by the clean-up's own pass.
+TEST_F(CleanupTest, LinksInsideTheOldFolderAreNeverWalkedThrough)
+{
+    if (!CanMakeLinks())
+        GTEST_SKIP() << "no way to make a symbolic link on this host";
+    const std::string outside = "C:\\lwtest\\Outside";
+    for (bool userFileInLetters : {false, true}) {
+        SCOPED_TRACE(userFileInLetters ? "Letters holds a user file" : "Letters holds none");
+        Fresh();
+        HostWriteFile(Join(outside, "keep.txt"), "precious");
+        HostWriteFile(Join(outside, "Sub\\deep.LW"), "precious");
+        HostWriteFile(Join(kOld, "Letters\\a.doc"), "x");
+        if (userFileInLetters)
+            HostWriteFile(Join(kOld, "Letters\\Note.RTF"), "note");
+        {
+            Links links;
+            links.Make(outside, Join(kOld, "Letters\\Link"));
+            links.Make(outside, Join(kOld, "Manual"));
+
+            DeleteOldVersion(kOld.c_str());
+
+            EXPECT_FALSE(HostFileExists(Join(kOld, "Letters\\a.doc")));
+            EXPECT_EQ(HostFileExists(Join(kOld, "Letters\\Note.RTF")), userFileInLetters);
+        }
+        EXPECT_EQ(HostTree(outside), Sorted({"Sub\\deep.LW", "keep.txt"}));
+        EXPECT_EQ(HostReadFile(Join(outside, "keep.txt")), "precious");
+    }
+}
+
+TEST_F(CleanupTest, BackupsAndLettersTheTransferCouldNotMoveSurviveTheCleanUp)
+{
+    const std::string data = "C:\\lwtest\\Data";
+    HostWriteFile(Join(kOld, "Accounts.LW"), "ledger");
+    HostWriteFile(Join(kOld, "Backups\\Accounts.BK1"), "old backup");
+    HostWriteFile(Join(kOld, "Backups\\Accounts.BK2"), "second backup");
+    HostWriteFile(Join(kOld, "Letters\\Note.RTF"), "note");
+    HostWriteFile(Join(kOld, "Letters\\Sub\\Reminder.RTF"), "old letter");
+    HostWriteFile(Join(data, "Automated Backups\\Accounts.BK1"), "newer backup");
+    HostWriteFile(Join(data, "Letters\\Sub\\Reminder.RTF"), "newer letter");
+
+    TransferUserFiles(kOld.c_str(), data.c_str());
+    DeleteOldVersion(kOld.c_str());
+
+    EXPECT_EQ(HostTree(kOld), (std::vector<std::string>{"Accounts.OLD", "Backups\\Accounts.BK1",
+                                                        "Letters\\Sub\\Reminder.RTF"}));
+    EXPECT_EQ(HostReadFile(Join(kOld, "Backups\\Accounts.BK1")), "old backup");
+    EXPECT_EQ(HostReadFile(Join(kOld, "Letters\\Sub\\Reminder.RTF")), "old letter");
+    EXPECT_EQ(HostReadFile(Join(kOld, "Accounts.OLD")), "ledger");
+    EXPECT_EQ(HostReadFile(Join(data, "Automated Backups\\Accounts.BK1")), "newer backup");
+    EXPECT_EQ(HostReadFile(Join(data, "Automated Backups\\Accounts.BK2")), "second backup");
+    EXPECT_EQ(HostReadFile(Join(data, "Letters\\Sub\\Reminder.RTF")), "newer letter");
+    EXPECT_EQ(HostReadFile(Join(data, "Letters\\Note.RTF")), "note");
+    EXPECT_EQ(HostReadFile(Join(data, "Accounts.LW")), "ledger");
+}
+
+// An old folder so deep that the longer program-file names no longer fit
+// behind it: those are refused, not cut to some other file's name.
+TEST_F(CleanupTest, ProgramFilesTooLongForTheirPathAreRefusedNotCut)
+{
+    const std::string folder = "C:\\lwtest\\" + std::string(120, 'a') + "\\" + std::string(118, 'b');
+    ASSERT_EQ(folder.size(), 249u);
+    HostWriteFile(Join(folder, "blank.mdb"), "fits exactly");
+    HostWriteFile(Join(folder, "Disk.ico"), "fits");
+    HostWriteFile(Join(folder, "ledgerwic"), "what a cut \"ledgerwick.exe\" would name");
+
+    DeleteOldVersion(folder.c_str());
+
+    EXPECT_EQ(HostList(folder), std::vector<std::string>{"ledgerwic"});
+    std::vector<std::string> expected{"INFO ----## Started ##----"};
+    for (const char *name : kProgramFiles) {
+        std::string path = Join(folder, name);
+        expected.push_back(path.size() <= 259 ? "INFO Removed:  " + path : "ERROR Path too long, left alone: " + path);
+    }
+    for (const char *sub : kSubFolders) {
+        expected.push_back(std::string("INFO Removing ") + sub);
+        expected.push_back("INFO Temp:  " + Join(folder, sub));
+    }
+    expected.push_back("INFO ----## Finished ##----");
+    EXPECT_EQ(SectionLog("DeleteOldVersion"), expected);
+}
+
+TEST_F(CleanupTest, AnOldFolderThatIsTooLongOrMissingIsRefusedWhole)
+{
+    const std::string tooLong = "C:\\lwtest\\" + std::string(290, 'x');
+    const struct {
+        const char *argument;
+        std::string refusal;
+    } cases[] = {
+        {tooLong.c_str(), "ERROR Path too long, left alone: " + tooLong},
+        {"", "ERROR Not Found: OLDPath"},
+        {nullptr, "ERROR Not Found: OLDPath"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.refusal);
+        Fresh();
+        DeleteOldVersion(c.argument);
+        std::vector<Line> log = ReadLog();
+        std::vector<std::string> all;
+        for (const Line &line : log)
+            all.push_back(line.section + ": " + line.level + " " + line.message);
+        EXPECT_EQ(all, (std::vector<std::string>{"DeleteOldVersion: INFO ----## Started ##----",
+                                                 "DeleteOldVersion: " + c.refusal,
+                                                 "DeleteOldVersion: INFO ----## Finished ##----"}));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// RemoveIcons and the shell folders
+
+TEST_F(CleanupTest, GroupAndDesktopShortcutsGoFromTheAllUsersFoldersOnly)
+{
+    const std::string group = GroupOf(OS_CSIDL_COMMON_STARTMENU), ownGroup = GroupOf(OS_CSIDL_STARTMENU);
+    const std::string desktop = HostShellFolder(OS_CSIDL_COMMON_DESKTOPDIRECTORY);
+    const std::string ownDesktop = HostShellFolder(OS_CSIDL_DESKTOPDIRECTORY);
+    ASSERT_NE(group, ownGroup);
+    ASSERT_NE(desktop, ownDesktop);
+    for (const char *name : kGroupShortcuts)
+        Put(Join(group, name), name);
+    Put(Join(group, "Mine.lnk"), "the user's own");
+    ASSERT_NE(OsSetFileAttributes(Join(group, "UnInstall.lnk").c_str(), OS_FILE_ATTRIBUTE_READONLY), 0);
+    for (const char *name : kDesktopShortcuts)
+        Put(Join(desktop, name), name);
+    Put(Join(desktop, "Other.lnk"), "other");
+    Put(Join(ownGroup, "Ledgerwick Complete.lnk"), "own group copy");
+    Put(Join(ownDesktop, "Ledgerwick Complete.lnk"), "own desktop copy");
+
+    RemoveIcons();
+
+    EXPECT_EQ(HostList(group), std::vector<std::string>{"Mine.lnk"});
+    for (const char *name : kDesktopShortcuts)
+        EXPECT_FALSE(HostFileExists(Join(desktop, name))) << name;
+    EXPECT_TRUE(HostFileExists(Join(desktop, "Other.lnk")));
+    EXPECT_EQ(HostReadFile(Join(ownGroup, "Ledgerwick Complete.lnk")), "own group copy");
+    EXPECT_EQ(HostReadFile(Join(ownDesktop, "Ledgerwick Complete.lnk")), "own desktop copy");
+
+    std::vector<std::string> expected{"INFO ----## Started ##----", "INFO Found Start Menu Path: " + group};
+    for (const char *name : kGroupShortcuts)
+        expected.push_back("INFO Deleted: " + Join(group, name));
+    expected.push_back("INFO Deleted: " + group);
+    expected.push_back("INFO Found Desktop Path: " + desktop);
+    for (const char *name : kDesktopShortcuts)
+        expected.push_back("INFO Deleted: " + Join(desktop, name));
+    EXPECT_EQ(SectionLog("RemoveIcons"), expected);
+}
+
+TEST_F(CleanupTest, AnEmptiedGroupIsRemovedButNotTheProgramsFolder)
+{
+    const std::string group = GroupOf(OS_CSIDL_COMMON_STARTMENU);
+    Put(Join(group, "Help.lnk"), "help");
+    Put(Join(group, "Ledgerwick Complete.lnk"), "main");
+
+    RemoveIcons();
+
+    EXPECT_FALSE(HostFolderExists(group));
+    EXPECT_TRUE(HostFolderExists(Join(HostShellFolder(OS_CSIDL_COMMON_STARTMENU), "Programs")));
+}
+
+TEST_F(CleanupTest, ShellFoldersAreTheShellsOwn)
+{
+    for (int csidl : {OS_CSIDL_COMMON_STARTMENU, OS_CSIDL_STARTMENU, OS_CSIDL_COMMON_DESKTOPDIRECTORY,
+                      OS_CSIDL_DESKTOPDIRECTORY}) {
+        SCOPED_TRACE(csidl);
+        char path[OS_MAX_PATH] = "stale";
+        EXPECT_EQ(GetShellFolder(csidl, path), 1);
+        EXPECT_EQ(std::string(path), HostShellFolder(csidl));
+    }
+    char path[OS_MAX_PATH];
+    EXPECT_EQ(GetProgramMenuFolder(path), 1);
+    EXPECT_EQ(std::string(path), GroupOf(OS_CSIDL_COMMON_STARTMENU));
+    EXPECT_EQ(GetDesktopFolder(path), 1);
+    EXPECT_EQ(std::string(path), HostShellFolder(OS_CSIDL_COMMON_DESKTOPDIRECTORY));
+}
+
+// Which folder each lookup settles on when shell folders are unavailable:
+// the user's own folder stands in only for the all-users one, only when that
+// gives nothing, and only for the start menu and the desktop.
+TEST_F(CleanupTest, OnlyTheAllUsersStartMenuAndDesktopFallBackToTheUsersOwn)
+{
+    if (!HostIsSimulated())
+        GTEST_SKIP() << "shell folders can be made unavailable only on the simulated host";
+#ifndef _WIN32
+    const int kAll = -1;
+    const struct {
+        const char *what;
+        std::vector<int> unavailable;
+        int group;   // the start menu whose group is cleared, or 0 for none
+        int desktop; // the desktop that is cleared, or 0 for none
+    } cases[] = {
+        {"all there", {}, OS_CSIDL_COMMON_STARTMENU, OS_CSIDL_COMMON_DESKTOPDIRECTORY},
+        {"no all-users start menu", {OS_CSIDL_COMMON_STARTMENU}, OS_CSIDL_STARTMENU, OS_CSIDL_COMMON_DESKTOPDIRECTORY},
+        {"no start menu", {OS_CSIDL_COMMON_STARTMENU, OS_CSIDL_STARTMENU}, 0, OS_CSIDL_COMMON_DESKTOPDIRECTORY},
+        {"only the user's start menu missing", {OS_CSIDL_STARTMENU}, OS_CSIDL_COMMON_STARTMENU,
+         OS_CSIDL_COMMON_DESKTOPDIRECTORY},
+        {"no all-users desktop", {OS_CSIDL_COMMON_DESKTOPDIRECTORY}, OS_CSIDL_COMMON_STARTMENU,
+         OS_CSIDL_DESKTOPDIRECTORY},
+        {"no desktop", {OS_CSIDL_COMMON_DESKTOPDIRECTORY, OS_CSIDL_DESKTOPDIRECTORY}, OS_CSIDL_COMMON_STARTMENU, 0},
+        {"nothing at all", {kAll}, 0, 0},
+    };
+    const int starts[] = {OS_CSIDL_COMMON_STARTMENU, OS_CSIDL_STARTMENU};
+    const int desktops[] = {OS_CSIDL_COMMON_DESKTOPDIRECTORY, OS_CSIDL_DESKTOPDIRECTORY};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Fresh();
+        std::string shell[32];
+        for (int csidl : {OS_CSIDL_STARTMENU, OS_CSIDL_DESKTOPDIRECTORY, OS_CSIDL_COMMON_STARTMENU,
+                          OS_CSIDL_COMMON_DESKTOPDIRECTORY})
+            shell[csidl] = HostShellFolder(csidl);
+        for (int csidl : starts)
+            HostWriteFile(Join(shell[csidl], "Programs\\Ledgerwick Complete\\Ledgerwick Complete.lnk"), "group");
+        for (int csidl : desktops)
+            HostWriteFile(Join(shell[csidl], "Ledgerwick Demo.lnk"), "desktop");
+        std::vector<int> unavailable = c.unavailable;
+        if (unavailable == std::vector<int>{kAll})
+            unavailable = {OS_CSIDL_STARTMENU, OS_CSIDL_DESKTOPDIRECTORY, OS_CSIDL_COMMON_STARTMENU,
+                           OS_CSIDL_COMMON_DESKTOPDIRECTORY};
+        for (int csidl : unavailable)
+            SimSetShellFolder(csidl, nullptr);
+
+        // Only the two all-users ids fall back; the others give what they have.
+        for (int csidl : {OS_CSIDL_STARTMENU, OS_CSIDL_DESKTOPDIRECTORY}) {
+            bool there = std::find(unavailable.begin(), unavailable.end(), csidl) == unavailable.end();
+            char path[OS_MAX_PATH] = "stale";
+            EXPECT_EQ(GetShellFolder(csidl, path), there ? 1 : 0) << csidl;
+            EXPECT_EQ(std::string(path), there ? shell[csidl] : "") << csidl;
+        }
+        char path[OS_MAX_PATH] = "stale";
+        EXPECT_EQ(GetShellFolder(OS_CSIDL_COMMON_STARTMENU, path), c.group ? 1 : 0);
+        EXPECT_EQ(std::string(path), c.group ? shell[c.group] : "");
+        EXPECT_EQ(GetShellFolder(OS_CSIDL_COMMON_DESKTOPDIRECTORY, path), c.desktop ? 1 : 0);
+        EXPECT_EQ(std::string(path), c.desktop ? shell[c.desktop] : "");
+
+        RemoveIcons();
+
+        for (int csidl : starts)
+            EXPECT_EQ(HostFileExists(Join(shell[csidl], "Programs\\Ledgerwick Complete\\Ledgerwick Complete.lnk")) ? 0 : 1,
+                      csidl == c.group ? 1 : 0)
+                << csidl;
+        for (int csidl : desktops)
+            EXPECT_EQ(HostFileExists(Join(shell[csidl], "Ledgerwick Demo.lnk")) ? 0 : 1, csidl == c.desktop ? 1 : 0)
+                << csidl;
+
+        std::vector<std::string> expected{"INFO ----## Started ##----"};
+        if (c.group) {
+            std::string group = Join(shell[c.group], "Programs\\Ledgerwick Complete");
+            expected.push_back("INFO Found Start Menu Path: " + group);
+            for (const char *name : kGroupShortcuts)
+                expected.push_back("INFO Deleted: " + Join(group, name));
+            expected.push_back("INFO Deleted: " + group);
+        } else {
+            expected.push_back("ERROR Not Found Start Menu Path");
+        }
+        if (c.desktop) {
+            expected.push_back("INFO Found Desktop Path: " + shell[c.desktop]);
+            for (const char *name : kDesktopShortcuts)
+                expected.push_back("INFO Deleted: " + Join(shell[c.desktop], name));
+        }
+        EXPECT_EQ(SectionLog("RemoveIcons"), expected);
+    }
+#endif
+}
+
+// Shell folders so deep that the group's name or a shortcut's name no longer
+// fits: those are refused; cut short they would name the start menu itself
+// or some other file on the desktop.
+TEST_F(CleanupTest, ShortcutPathsTooLongAreRefusedNotCut)
+{
+    if (!HostIsSimulated())
+        GTEST_SKIP() << "shell folders can be moved only on the simulated host";
+#ifndef _WIN32
+    // The group's name no longer fits behind the start menu, a shortcut's does.
+    const std::string start = "C:\\lwtest\\" + std::string(120, 's') + "\\" + std::string(102, 'm');
+    const std::string desktop = "C:\\lwtest\\" + std::string(120, 'd') + "\\" + std::string(108, 'k');
+    ASSERT_EQ(start.size(), 233u);
+    ASSERT_EQ(desktop.size(), 239u);
+    SimSetShellFolder(OS_CSIDL_COMMON_STARTMENU, start.c_str());
+    SimSetShellFolder(OS_CSIDL_COMMON_DESKTOPDIRECTORY, desktop.c_str());
+    HostWriteFile(Join(start, "Ledgerwick Complete.lnk"), "not in the group");
+    HostWriteFile(Join(desktop, "Ledgerwick Complete"), "what a cut name would hit");
+    HostWriteFile(Join(desktop, "Ledgerwick Demo.lnk"), "fits exactly");
+
+    char path[OS_MAX_PATH] = "stale";
+    EXPECT_EQ(GetProgramMenuFolder(path), 0);
+    EXPECT_EQ(std::string(path), "");
+    RemoveIcons();
+
+    EXPECT_TRUE(HostFolderExists(start));
+    EXPECT_EQ(HostList(start), std::vector<std::string>{"Ledgerwick Complete.lnk"});
+    EXPECT_EQ(HostList(desktop), std::vector<std::string>{"Ledgerwick Complete"});
+    std::vector<std::string> log = SectionLog("RemoveIcons");
+    // The refusal of GetProgramMenuFolder above is logged too.
+    ASSERT_FALSE(log.empty());
+    log.erase(log.begin());
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "INFO ----## Started ##----",
+                       "ERROR Path too long, left alone: " + start + "\\Programs\\Ledgerwick Complete",
+                       "ERROR Not Found Start Menu Path",
+                       "INFO Found Desktop Path: " + desktop,
+                       "ERROR Path too long, left alone: " + desktop + "\\Ledgerwick Complete.lnk",
+                       "INFO Deleted: " + desktop + "\\Ledgerwick Demo.lnk",
+                   }));
+#endif
+}
+
+} // namespace

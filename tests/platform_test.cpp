@@ -1,0 +1,951 @@
+// The platform layer. The tables run on both hosts: under Wine the real
+// Win32 functions answer them, so they hold what Windows does, and the
+// simulated host has to give the same. Faults and the host's own files are
+// checked on the simulated host only.
+#include "support/host.h"
+
+#ifndef _WIN32
+#include "platform/sim_host.h"
+
+#include <stdio.h>
+#include <unistd.h>
+#endif
+
+#include <string.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// --- Shell path functions --------------------------------------------------------
+
+struct MatchCase {
+    const char *file;
+    const char *pattern;
+    bool match;
+};
+
+const MatchCase kMatchCases[] = {
+    {"Books.lw", "*.lw", true},
+    {"BOOKS.LW", "*.lw", true},
+    {"books.lw", "*.LW", true},
+    {"books.lwx", "*.lw", false},
+    {"books.lw.old", "*.lw", false},
+    {"books.lw.old", "*.old", true},
+    {"readme", "*.*", true}, // "*.*" matches names without a dot too
+    {"readme.txt", "*.*", true},
+    {"xyz", "x*.*", false},  // ...but only as the whole pattern
+    {"x.yz", "x*.*", true},
+    {"abc", "a?c", true},
+    {"ac", "a?c", false},
+    {"abcd", "a?c", false},
+    {"abc", "ab", false},
+    {"ab", "abc", false},
+    {"anything at all", "*", true},
+    {"~books.tmp", "~*.tmp", true},
+    {"books.tmp", "~*.tmp", false},
+    {"Letter 12.doc", "Letter*.doc", true},
+    {"a.b.c", "*.c", true},
+    {"books.lw", "*.old;*.lw", true},
+    {"books.old", "*.old;*.lw", true},
+    {"books.bak", "*.old;*.lw", false},
+    {"books.lw", "*.old; *.lw", true}, // blanks after ";" are skipped
+};
+
+TEST(PlatformPathTest, MatchSpecFollowsShlwapi)
+{
+    for (const MatchCase &c : kMatchCases)
+        EXPECT_EQ(OsPathMatchSpec(c.file, c.pattern) != 0, c.match) << c.file << " against " << c.pattern;
+}
+
+struct AppendCase {
+    const char *path;
+    const char *more;
+    const char *result;
+};
+
+const AppendCase kAppendCases[] = {
+    {"C:\\Ledgerwick", "Data", "C:\\Ledgerwick\\Data"},
+    {"C:\\Ledgerwick\\", "Data", "C:\\Ledgerwick\\Data"},
+    {"C:\\Ledgerwick", "\\Data", "C:\\Ledgerwick\\Data"},
+    {"C:\\", "Ledgerwick", "C:\\Ledgerwick"},
+    {"C:\\Ledgerwick", "Data\\Books.lw", "C:\\Ledgerwick\\Data\\Books.lw"},
+    {"C:\\Ledgerwick", "Data\\", "C:\\Ledgerwick\\Data\\"},
+    {"C:\\Ledgerwick\\Data", "..\\Letters", "C:\\Ledgerwick\\Letters"},
+    {"C:\\Ledgerwick", ".\\Data", "C:\\Ledgerwick\\Data"},
+    {"\\\\server\\share", "Data", "\\\\server\\share\\Data"},
+};
+
+TEST(PlatformPathTest, AppendJoinsWithOneBackslash)
+{
+    for (const AppendCase &c : kAppendCases) {
+        char path[OS_MAX_PATH];
+        ASSERT_TRUE(TextCopy(path, sizeof path, c.path));
+        EXPECT_NE(OsPathAppend(path, c.more), 0) << c.path << " + " << c.more;
+        EXPECT_STREQ(path, c.result) << c.path << " + " << c.more;
+    }
+}
+
+TEST(PlatformPathTest, AppendThatDoesNotFitLeavesThePathAlone)
+{
+    char path[OS_MAX_PATH];
+    std::string start = "C:\\" + std::string(247, 'a'); // 250 characters
+    ASSERT_TRUE(TextCopy(path, sizeof path, start.c_str()));
+    std::string fits(8, 'b'); // 250 + 1 + 8 = 259, the most a path can hold
+    EXPECT_NE(OsPathAppend(path, fits.c_str()), 0);
+    EXPECT_EQ(std::string(path), start + "\\" + fits);
+
+    ASSERT_TRUE(TextCopy(path, sizeof path, start.c_str()));
+    std::string tooLong(9, 'b');
+    EXPECT_EQ(OsPathAppend(path, tooLong.c_str()), 0);
+    EXPECT_EQ(std::string(path), start);
+}
+
+struct RootCase {
+    const char *path;
+    const char *root;
+    bool kept;
+};
+
+const RootCase kRootCases[] = {
+    {"C:\\Ledgerwick\\Data\\Books.lw", "C:\\", true},
+    {"C:\\", "C:\\", true},
+    {"d:\\x.txt", "d:\\", true},
+    {"\\\\server\\share\\Data\\Books.lw", "\\\\server\\share", true},
+    {"Data\\Books.lw", "", false},
+};
+
+TEST(PlatformPathTest, StripToRootKeepsDriveOrShare)
+{
+    for (const RootCase &c : kRootCases) {
+        char path[OS_MAX_PATH];
+        ASSERT_TRUE(TextCopy(path, sizeof path, c.path));
+        EXPECT_EQ(OsPathStripToRoot(path) != 0, c.kept) << c.path;
+        EXPECT_STREQ(path, c.root) << c.path;
+    }
+}
+
+struct BackslashCase {
+    const char *path;
+    const char *result;
+    size_t returnedOffset; // where the returned pointer points into the path
+};
+
+// PathRemoveBackslashA points at the new terminator when it removed one, and
+// at the last character when it did not.
+const BackslashCase kRemoveCases[] = {
+    {"C:\\Ledgerwick\\", "C:\\Ledgerwick", 13},
+    {"C:\\Ledgerwick", "C:\\Ledgerwick", 12},
+    {"C:\\", "C:\\", 2},
+    {"C:\\a\\\\", "C:\\a\\", 5},
+    {"", "", 0},
+};
+
+TEST(PlatformPathTest, RemoveBackslashSparesTheRoot)
+{
+    for (const BackslashCase &c : kRemoveCases) {
+        char path[OS_MAX_PATH];
+        ASSERT_TRUE(TextCopy(path, sizeof path, c.path));
+        char *end = OsPathRemoveBackslash(path);
+        EXPECT_STREQ(path, c.result) << c.path;
+        EXPECT_EQ(end, path + c.returnedOffset) << c.path;
+    }
+}
+
+const BackslashCase kAddCases[] = {
+    {"C:\\Ledgerwick", "C:\\Ledgerwick\\", 14},
+    {"C:\\Ledgerwick\\", "C:\\Ledgerwick\\", 14},
+    {"C:", "C:\\", 3},
+    {"", "", 0},
+};
+
+TEST(PlatformPathTest, AddBackslashOnlyWhenMissing)
+{
+    for (const BackslashCase &c : kAddCases) {
+        char path[OS_MAX_PATH];
+        ASSERT_TRUE(TextCopy(path, sizeof path, c.path));
+        char *end = OsPathAddBackslash(path);
+        EXPECT_STREQ(path, c.result) << c.path;
+        EXPECT_EQ(end, path + c.returnedOffset) << c.path;
+    }
+}
+
+TEST(PlatformPathTest, AddBackslashNeverWritesPastTheBuffer)
+{
+    char path[OS_MAX_PATH];
+    std::string full(OS_MAX_PATH - 1, 'a');
+    ASSERT_TRUE(TextCopy(path, sizeof path, full.c_str()));
+    EXPECT_EQ(OsPathAddBackslash(path), nullptr);
+    EXPECT_EQ(std::string(path), full);
+
+    std::string roomForOne(OS_MAX_PATH - 2, 'a');
+    ASSERT_TRUE(TextCopy(path, sizeof path, roomForOne.c_str()));
+    EXPECT_EQ(OsPathAddBackslash(path), path + OS_MAX_PATH - 1);
+    EXPECT_EQ(std::string(path), roomForOne + "\\");
+}
+
+// --- Files and folders ---------------------------------------------------------------
+
+class PlatformTest : public HostTest {};
+
+TEST_F(PlatformTest, DriveTypesOfTheTestDrives)
+{
+    struct {
+        const char *root;
+        unsigned type;
+    } const cases[] = {
+        {"C:\\", OS_DRIVE_FIXED},     {"c:\\", OS_DRIVE_FIXED},         {"D:\\", OS_DRIVE_FIXED},
+        {"N:\\", OS_DRIVE_REMOTE},    {"R:\\", OS_DRIVE_REMOVABLE},     {"X:\\", OS_DRIVE_CDROM},
+        {"Q:\\", OS_DRIVE_NO_ROOT_DIR},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(OsGetDriveType(c.root), c.type) << c.root;
+}
+
+TEST_F(PlatformTest, NamesAreFoundWithoutRegardToCase)
+{
+    HostWriteFile("C:\\lwtest\\Ledgerwick\\Accounts.LW", "books");
+    EXPECT_TRUE(HostFileExists("c:\\LWTEST\\ledgerwick\\ACCOUNTS.lw"));
+    EXPECT_TRUE(HostFolderExists("C:\\LWTEST\\LEDGERWICK"));
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\LEDGERWICK\\accounts.lw"), "books");
+
+    // Writing through another spelling replaces the one file, keeping its name.
+    HostWriteFile("c:\\lwtest\\ledgerwick\\ACCOUNTS.lw", "ledgers");
+    EXPECT_EQ(HostList("C:\\lwtest\\Ledgerwick"), std::vector<std::string>{"Accounts.LW"});
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\Ledgerwick\\Accounts.LW"), "ledgers");
+
+    // A move to the same name in other letters is no clash.
+    EXPECT_NE(OsMoveFile("C:\\lwtest\\Ledgerwick\\Accounts.LW", "C:\\lwtest\\Ledgerwick\\ACCOUNTS.LW"), 0)
+        << OsGetLastError();
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\ledgerwick\\accounts.lw"), "ledgers");
+    if (HostIsSimulated()) // Windows takes the new spelling; Wine keeps the old one
+        EXPECT_EQ(HostList("C:\\lwtest\\Ledgerwick"), std::vector<std::string>{"ACCOUNTS.LW"});
+}
+
+TEST_F(PlatformTest, ReadOnlyFileIsNotDeletedUntilCleared)
+{
+    const char *file = "C:\\lwtest\\ReadOnly.lw";
+    const char *moved = "C:\\lwtest\\Moved.lw";
+    HostWriteFile(file, "kept");
+    ASSERT_NE(OsSetFileAttributes(file, OS_FILE_ATTRIBUTE_READONLY), 0);
+    EXPECT_NE(OsGetFileAttributes(file) & OS_FILE_ATTRIBUTE_READONLY, 0u);
+
+    EXPECT_EQ(OsDeleteFile(file), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(HostFileExists(file));
+
+    // Moving is allowed, and the file stays read-only.
+    ASSERT_NE(OsMoveFile(file, moved), 0) << OsGetLastError();
+    EXPECT_FALSE(HostFileExists(file));
+    EXPECT_NE(OsGetFileAttributes(moved) & OS_FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_EQ(OsDeleteFile(moved), 0);
+
+    ASSERT_NE(OsSetFileAttributes(moved, OS_FILE_ATTRIBUTE_NORMAL), 0);
+    EXPECT_EQ(OsGetFileAttributes(moved) & OS_FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_NE(OsDeleteFile(moved), 0) << OsGetLastError();
+    EXPECT_FALSE(HostFileExists(moved));
+}
+
+TEST_F(PlatformTest, FailuresGiveTheWin32ErrorCodes)
+{
+    HostWriteFile("C:\\lwtest\\exists.txt", "exists");
+    HostWriteFile("C:\\lwtest\\other.txt", "other");
+    HostWriteFile("C:\\lwtest\\full\\inside.txt", "inside");
+    HostMakeFolder("C:\\lwtest\\empty");
+
+    struct {
+        const char *what;
+        std::function<bool()> call; // true when the call reported failure
+        unsigned long error;
+    } const cases[] = {
+        {"delete a missing file", [] { return !OsDeleteFile("C:\\lwtest\\missing.txt"); }, 2},
+        {"delete in a missing folder", [] { return !OsDeleteFile("C:\\lwtest\\nowhere\\missing.txt"); }, 3},
+        {"delete a folder", [] { return !OsDeleteFile("C:\\lwtest\\empty"); }, 5},
+        {"move onto an existing file",
+         [] { return !OsMoveFile("C:\\lwtest\\exists.txt", "C:\\lwtest\\other.txt"); }, 183},
+        {"move a missing file", [] { return !OsMoveFile("C:\\lwtest\\missing.txt", "C:\\lwtest\\new.txt"); }, 2},
+        {"copy onto an existing file, failing if it exists",
+         [] { return !OsCopyFile("C:\\lwtest\\exists.txt", "C:\\lwtest\\other.txt", 1); }, 80},
+        {"copy a missing file", [] { return !OsCopyFile("C:\\lwtest\\missing.txt", "C:\\lwtest\\new.txt", 0); }, 2},
+        {"copy into a missing folder",
+         [] { return !OsCopyFile("C:\\lwtest\\exists.txt", "C:\\lwtest\\nowhere\\new.txt", 0); }, 3},
+        {"create an existing folder", [] { return !OsCreateDirectory("C:\\lwtest\\empty"); }, 183},
+        {"create below a missing folder", [] { return !OsCreateDirectory("C:\\lwtest\\nowhere\\new"); }, 3},
+        {"remove a folder that holds a file", [] { return !OsRemoveDirectory("C:\\lwtest\\full"); }, 145},
+        {"remove a missing folder", [] { return !OsRemoveDirectory("C:\\lwtest\\missing"); }, 2},
+        {"attributes of a missing file",
+         [] { return OsGetFileAttributes("C:\\lwtest\\missing.txt") == OS_INVALID_FILE_ATTRIBUTES; }, 2},
+        {"attributes in a missing folder",
+         [] { return OsGetFileAttributes("C:\\lwtest\\nowhere\\x.txt") == OS_INVALID_FILE_ATTRIBUTES; }, 3},
+        {"a path longer than MAX_PATH",
+         [] {
+             std::string path = "C:\\lwtest\\" + std::string(300, 'a');
+             return OsGetFileAttributes(path.c_str()) == OS_INVALID_FILE_ATTRIBUTES;
+         },
+         206},
+    };
+    for (const auto &c : cases) {
+        EXPECT_TRUE(c.call()) << c.what;
+        EXPECT_EQ(OsGetLastError(), c.error) << c.what;
+    }
+    // Nothing was changed by the refused calls.
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\exists.txt"), "exists");
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\other.txt"), "other");
+    EXPECT_EQ(HostTree("C:\\lwtest"),
+              (std::vector<std::string>{"exists.txt", "full\\inside.txt", "other.txt"}));
+}
+
+TEST_F(PlatformTest, CopyReplacesUnlessToldNot)
+{
+    HostWriteFile("C:\\lwtest\\source.txt", "new");
+    HostWriteFile("C:\\lwtest\\target.txt", "old");
+    EXPECT_NE(OsCopyFile("C:\\lwtest\\source.txt", "C:\\lwtest\\target.txt", 0), 0) << OsGetLastError();
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\target.txt"), "new");
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\source.txt"), "new");
+}
+
+TEST_F(PlatformTest, FileMovesToAnotherDrive)
+{
+    HostWriteFile("C:\\lwtest\\travel.lw", "contents");
+    HostMakeFolder("D:\\lwtest");
+    ASSERT_NE(OsMoveFile("C:\\lwtest\\travel.lw", "D:\\lwtest\\travel.lw"), 0) << OsGetLastError();
+    EXPECT_FALSE(HostFileExists("C:\\lwtest\\travel.lw"));
+    EXPECT_EQ(HostReadFile("D:\\lwtest\\travel.lw"), "contents");
+    EXPECT_NE(OsDeleteFile("D:\\lwtest\\travel.lw"), 0);
+    EXPECT_NE(OsRemoveDirectory("D:\\lwtest"), 0);
+}
+
+TEST_F(PlatformTest, RenameMovesFilesAndFolders)
+{
+    HostWriteFile("C:\\lwtest\\Old\\a.txt", "a");
+    HostWriteFile("C:\\lwtest\\taken.txt", "t");
+    EXPECT_EQ(OsRename("C:\\lwtest\\Old", "C:\\lwtest\\Old OLD"), 0);
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\Old OLD\\a.txt"), "a");
+    EXPECT_EQ(OsRename("C:\\lwtest\\Old OLD\\a.txt", "C:\\lwtest\\taken.txt"), -1);
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\taken.txt"), "t");
+}
+
+TEST_F(PlatformTest, MakeSureDirectoryPathCreatesUpToTheLastBackslash)
+{
+    EXPECT_EQ(OsMakeSureDirectoryPathExists("C:\\lwtest\\a\\b\\c\\"), 1);
+    EXPECT_TRUE(HostFolderExists("C:\\lwtest\\a\\b\\c"));
+    EXPECT_EQ(OsMakeSureDirectoryPathExists("C:\\lwtest\\x\\y\\file.txt"), 1);
+    EXPECT_TRUE(HostFolderExists("C:\\lwtest\\x\\y"));
+    EXPECT_EQ(OsGetFileAttributes("C:\\lwtest\\x\\y\\file.txt"), OS_INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(OsMakeSureDirectoryPathExists("C:\\lwtest\\a\\b\\c\\"), 1); // all there already
+}
+
+TEST_F(PlatformTest, FindListsDotsFilesAndFolders)
+{
+    HostWriteFile("C:\\lwtest\\find\\Books.lw", "b");
+    HostMakeFolder("C:\\lwtest\\find\\Letters");
+    std::vector<std::string> names;
+    OsFindData entry;
+    OsFindHandle handle = OsFindFirst("C:\\lwtest\\find\\*.*", &entry);
+    ASSERT_NE(handle, OS_INVALID_FIND_HANDLE);
+    do {
+        bool folder = (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) != 0;
+        names.push_back(std::string(entry.name) + (folder ? "\\" : ""));
+    } while (OsFindNext(handle, &entry) == 0);
+    EXPECT_EQ(OsFindClose(handle), 0);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"..\\", ".\\", "Books.lw", "Letters\\"}));
+
+    EXPECT_EQ(OsFindFirst("C:\\lwtest\\missing\\*.*", &entry), OS_INVALID_FIND_HANDLE);
+    EXPECT_EQ(OsFindFirst("C:\\lwtest\\find\\*.zzz", &entry), OS_INVALID_FIND_HANDLE);
+}
+
+TEST_F(PlatformTest, TextModeWritesAndReadsCrLf)
+{
+    const char *path = "C:\\lwtest\\text.txt";
+    HostMakeFolder("C:\\lwtest");
+    OsFile *file = OsFopen(path, "w+t");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(OsFwrite("first\nsecond\n", 1, 13, file), 13u);
+    EXPECT_EQ(OsFclose(file), 0);
+    EXPECT_EQ(HostReadFile(path), "first\r\nsecond\r\n");
+
+    file = OsFopen(path, "a+");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(OsFwrite("third\n", 1, 6, file), 6u);
+    EXPECT_EQ(OsFclose(file), 0);
+    EXPECT_EQ(HostReadFile(path), "first\r\nsecond\r\nthird\r\n");
+
+    file = OsFopen(path, "r");
+    ASSERT_NE(file, nullptr);
+    char line[64];
+    std::vector<std::string> lines;
+    while (OsFgets(line, sizeof line, file))
+        lines.push_back(line);
+    EXPECT_EQ(OsFclose(file), 0);
+    EXPECT_EQ(lines, (std::vector<std::string>{"first\n", "second\n", "third\n"}));
+
+    // fgets stops at count - 1 characters.
+    file = OsFopen(path, "r");
+    ASSERT_NE(file, nullptr);
+    char small[4];
+    ASSERT_NE(OsFgets(small, sizeof small, file), nullptr);
+    EXPECT_STREQ(small, "fir");
+    EXPECT_EQ(OsFclose(file), 0);
+
+    // Reading: CR LF becomes LF, a lone CR stays; binary mode keeps both.
+    HostWriteFile("C:\\lwtest\\raw.txt", "a\r\nb\rc\r\n");
+    char data[64];
+    file = OsFopen("C:\\lwtest\\raw.txt", "r");
+    ASSERT_NE(file, nullptr);
+    size_t n = OsFread(data, 1, sizeof data, file);
+    EXPECT_EQ(std::string(data, n), "a\nb\rc\n");
+    EXPECT_EQ(OsFclose(file), 0);
+    file = OsFopen("C:\\lwtest\\raw.txt", "rb");
+    ASSERT_NE(file, nullptr);
+    n = OsFread(data, 1, sizeof data, file);
+    EXPECT_EQ(std::string(data, n), "a\r\nb\rc\r\n");
+    EXPECT_EQ(OsFclose(file), 0);
+
+    EXPECT_EQ(OsFopen("C:\\lwtest\\missing.txt", "r"), nullptr);
+}
+
+// --- INI files -------------------------------------------------------------------------
+
+const char kIniText[] =
+    "; settings of version 4\r\n"
+    "[Settings]\r\n"
+    "Name = Ledger Book  \r\n"
+    "Quoted=\"  spaced value  \"\r\n"
+    "Single='single'\r\n"
+    "Empty=\r\n"
+    "NoEquals\r\n"
+    "Path=C:\\Ledgerwick\\Data\r\n"
+    "Inline=value ; not a comment\r\n"
+    "\r\n"
+    "[Other]\r\n"
+    "Name=other\r\n";
+
+struct IniCase {
+    const char *section;
+    const char *key;
+    const char *def;
+    unsigned long size;
+    const char *value;
+};
+
+const IniCase kIniCases[] = {
+    {"Settings", "Name", "d", 255, "Ledger Book"},
+    {"SETTINGS", "name", "d", 255, "Ledger Book"},
+    {"Settings", " Name ", "d", 255, "Ledger Book"},
+    {"Settings", "Quoted", "d", 255, "  spaced value  "},
+    {"Settings", "Single", "d", 255, "single"},
+    {"Settings", "Empty", "d", 255, ""},
+    {"Settings", "NoEquals", "dflt", 255, "dflt"},
+    {"Settings", "Missing", "dflt", 255, "dflt"},
+    {"Settings", "Missing", "dflt   ", 255, "dflt"}, // trailing blanks of the default go
+    {"Settings", "Path", "d", 255, "C:\\Ledgerwick\\Data"},
+    {"Settings", "Inline", "d", 255, "value ; not a comment"},
+    {"Other", "Name", "d", 255, "other"},
+    {"Missing", "Name", "dflt", 255, "dflt"},
+    {"Settings", "Name", "d", 5, "Ledg"},
+    {"Settings", "Name", "d", 1, ""},
+};
+
+TEST_F(PlatformTest, PrivateProfileStringFollowsKernel32)
+{
+    const char *file = "C:\\lwtest\\profile.ini";
+    HostWriteFile(file, kIniText);
+    for (const IniCase &c : kIniCases) {
+        char buffer[256];
+        memset(buffer, '#', sizeof buffer);
+        unsigned long n = OsGetPrivateProfileString(c.section, c.key, c.def, buffer, c.size, file);
+        EXPECT_STREQ(buffer, c.value) << c.section << "/" << c.key << " size " << c.size;
+        EXPECT_EQ(n, strlen(c.value)) << c.section << "/" << c.key << " size " << c.size;
+        EXPECT_EQ(buffer[c.size], '#') << "written past the size";
+    }
+    char buffer[64];
+    EXPECT_EQ(OsGetPrivateProfileString("Settings", "Name", "none", buffer, sizeof buffer,
+                                        "C:\\lwtest\\missing.ini"), 4u);
+    EXPECT_STREQ(buffer, "none");
+}
+
+TEST_F(PlatformTest, BareProfileNameIsLookedUpInTheWindowsFolder)
+{
+    char windows[OS_MAX_PATH];
+    ASSERT_GT(OsGetWindowsDirectory(windows, sizeof windows), 0u);
+    std::string path = std::string(windows) + "\\ledgerwick.ini";
+    HostWriteFile(path, "[Settings]\r\nName=from the Windows folder\r\n");
+    char buffer[64];
+    EXPECT_EQ(OsGetPrivateProfileString("Settings", "Name", "", buffer, sizeof buffer, "ledgerwick.ini"), 23u);
+    EXPECT_STREQ(buffer, "from the Windows folder");
+    EXPECT_NE(OsDeleteFile(path.c_str()), 0);
+}
+
+TEST_F(PlatformTest, WindowsDirectoryReportsTheSizeItNeeds)
+{
+    char windows[OS_MAX_PATH];
+    unsigned length = OsGetWindowsDirectory(windows, sizeof windows);
+    ASSERT_GT(length, 3u);
+    EXPECT_EQ(strlen(windows), length);
+    EXPECT_TRUE(HostFolderExists(windows));
+    char small[3];
+    EXPECT_EQ(OsGetWindowsDirectory(small, sizeof small), length + 1);
+}
+
+TEST_F(PlatformTest, ShellFoldersExist)
+{
+    const int ids[] = {OS_CSIDL_APPDATA, OS_CSIDL_PERSONAL, OS_CSIDL_STARTMENU, OS_CSIDL_DESKTOPDIRECTORY,
+                       OS_CSIDL_COMMON_STARTMENU, OS_CSIDL_COMMON_DESKTOPDIRECTORY};
+    for (int id : ids) {
+        char path[OS_MAX_PATH];
+        EXPECT_NE(OsSHGetSpecialFolderPath(id, path, 0), 0) << id;
+        EXPECT_TRUE(HostFolderExists(path)) << id << " " << path;
+    }
+    // The folders the library reaches through item lists.
+    const int located[] = {OS_CSIDL_COMMON_STARTMENU, OS_CSIDL_STARTMENU, OS_CSIDL_COMMON_DESKTOPDIRECTORY,
+                           OS_CSIDL_DESKTOPDIRECTORY};
+    for (int id : located) {
+        char path[OS_MAX_PATH], fromLocation[OS_MAX_PATH];
+        ASSERT_NE(OsSHGetSpecialFolderPath(id, path, 0), 0) << id;
+        EXPECT_NE(OsSHGetFolderPathFromLocation(id, fromLocation), 0) << id;
+        EXPECT_STREQ(fromLocation, path) << id;
+    }
+}
+
+// --- Registry ------------------------------------------------------------------------------
+
+TEST_F(PlatformTest, RegistryKeepsTextAndBytesExactly)
+{
+    const std::string text = "Ledger \"quoted\" C:\\Books\\";
+    HostRegSetText(OS_HKEY_CURRENT_USER, "lwtest Text", text.c_str());
+    const std::string lines = "line one\r\nline two";
+    HostRegSetText(OS_HKEY_CURRENT_USER, "lwtest Lines", lines.c_str());
+    std::string blob;
+    for (int i = 0; i < 300; i++)
+        blob += static_cast<char>(i * 7);
+    HostRegSet(OS_HKEY_CURRENT_USER, "lwtest Blob", OS_REG_BINARY, blob.data(), (unsigned long)blob.size());
+    const unsigned char number[4] = {42, 0, 0, 1};
+    HostRegSet(OS_HKEY_LOCAL_MACHINE, "lwtest Number", OS_REG_DWORD, number, sizeof number);
+
+    std::string bytes;
+    unsigned long type = 0;
+    ASSERT_TRUE(HostRegGet(OS_HKEY_CURRENT_USER, "LWTEST TEXT", &bytes, &type)); // names ignore case
+    EXPECT_EQ(type, (unsigned long)OS_REG_SZ);
+    EXPECT_EQ(bytes, text + '\0');
+    ASSERT_TRUE(HostRegGet(OS_HKEY_CURRENT_USER, "lwtest Lines", &bytes, &type));
+    EXPECT_EQ(bytes, lines + '\0');
+    ASSERT_TRUE(HostRegGet(OS_HKEY_CURRENT_USER, "lwtest Blob", &bytes, &type));
+    EXPECT_EQ(type, (unsigned long)OS_REG_BINARY);
+    EXPECT_EQ(bytes, blob);
+    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "lwtest Number", &bytes, &type));
+    EXPECT_EQ(type, (unsigned long)OS_REG_DWORD);
+    EXPECT_EQ(bytes, std::string(reinterpret_cast<const char *>(number), 4));
+    EXPECT_FALSE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "lwtest Text", &bytes));
+}
+
+TEST_F(PlatformTest, RegistryQueryReportsSizeAndMissingValues)
+{
+    HostRegSetText(OS_HKEY_CURRENT_USER, "lwtest Text", "twelve chars");
+    OsKey key;
+    ASSERT_EQ(OsRegOpenKey(OS_HKEY_CURRENT_USER, kSettingsKey, &key), 0);
+    unsigned char small[4];
+    unsigned long size = sizeof small, type = 0;
+    EXPECT_EQ(OsRegQueryValueEx(key, "lwtest Text", &type, small, &size), OS_ERROR_MORE_DATA);
+    EXPECT_EQ(size, 13ul);
+    size = 0;
+    EXPECT_EQ(OsRegQueryValueEx(key, "lwtest Text", &type, nullptr, &size), 0);
+    EXPECT_EQ(size, 13ul);
+    size = sizeof small;
+    EXPECT_EQ(OsRegQueryValueEx(key, "lwtest Missing", &type, small, &size), OS_ERROR_FILE_NOT_FOUND);
+
+    EXPECT_EQ(OsRegDeleteValue(key, "lwtest Text"), 0);
+    size = sizeof small;
+    EXPECT_EQ(OsRegQueryValueEx(key, "lwtest Text", &type, small, &size), OS_ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(OsRegDeleteValue(key, "lwtest Text"), OS_ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(OsRegCloseKey(key), 0);
+
+    EXPECT_EQ(OsRegOpenKey(OS_HKEY_CURRENT_USER, "SOFTWARE\\Velmora Software Ltd\\No Such Key", &key),
+              OS_ERROR_FILE_NOT_FOUND);
+}
+
+// --- Windows and the clock ----------------------------------------------------------------
+
+TEST_F(PlatformTest, WindowTextIsCutToTheBuffer)
+{
+    OsWindow window = HostCreateWindow("Ledgerwick Complete - Books");
+    ASSERT_NE(window, 0u);
+    char title[64];
+    EXPECT_EQ(OsGetWindowText(window, title, sizeof title), 27);
+    EXPECT_STREQ(title, "Ledgerwick Complete - Books");
+    char small[5];
+    EXPECT_EQ(OsGetWindowText(window, small, sizeof small), 4);
+    EXPECT_STREQ(small, "Ledg");
+    HostDestroyWindow(window);
+    EXPECT_EQ(OsGetWindowText(window, title, sizeof title), 0);
+    EXPECT_STREQ(title, "");
+}
+
+TEST_F(PlatformTest, LocalTimeIsATimeOfDay)
+{
+    OsLocalTime now;
+    OsGetLocalTime(&now);
+    EXPECT_TRUE(now.hour >= 0 && now.hour < 24);
+    EXPECT_TRUE(now.minute >= 0 && now.minute < 60);
+    EXPECT_TRUE(now.second >= 0 && now.second < 61);
+    EXPECT_TRUE(now.milliseconds >= 0 && now.milliseconds < 1000);
+}
+
+#ifndef _WIN32
+
+// --- The simulated host's own behaviour --------------------------------------------------------
+
+class SimHostTest : public HostTest {
+protected:
+    void SetUp() override
+    {
+        if (!HostIsSimulated())
+            GTEST_SKIP();
+        HostTest::SetUp();
+    }
+
+    static std::string RootFile(const char *relative)
+    {
+        std::string path = std::string(SimHostRoot()) + "/" + relative;
+        std::string text;
+        FILE *fp = fopen(path.c_str(), "rb");
+        if (!fp)
+            return "<missing>";
+        char chunk[4096];
+        size_t n;
+        while ((n = fread(chunk, 1, sizeof chunk, fp)) > 0)
+            text.append(chunk, n);
+        fclose(fp);
+        return text;
+    }
+
+    static void WriteRootFile(const char *relative, const std::string &text)
+    {
+        std::string path = std::string(SimHostRoot()) + "/" + relative;
+        FILE *fp = fopen(path.c_str(), "wb");
+        ASSERT_NE(fp, nullptr);
+        fwrite(text.data(), 1, text.size(), fp);
+        fclose(fp);
+    }
+
+    static std::string PosixPath(const char *windowsPath)
+    {
+        char out[4096];
+        EXPECT_NE(SimHostPath(windowsPath, out, sizeof out), 0) << windowsPath;
+        return out;
+    }
+};
+
+TEST_F(SimHostTest, RegistryFileIsRegeditText)
+{
+    HostRegSetText(OS_HKEY_CURRENT_USER, "Greeting", "say \"hi\" from C:\\Books");
+    const unsigned char blob[] = {0x00, 0x01, 0xff};
+    HostRegSet(OS_HKEY_CURRENT_USER, "Blob", OS_REG_BINARY, blob, sizeof blob);
+    const unsigned char number[] = {0x2a, 0, 0, 0};
+    HostRegSet(OS_HKEY_CURRENT_USER, "Number", OS_REG_DWORD, number, sizeof number);
+    HostRegSetText(OS_HKEY_CURRENT_USER, "Lines", "a\r\nb");
+
+    const std::string expected =
+        "Windows Registry Editor Version 5.00\r\n"
+        "\r\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE]\r\n"
+        "\r\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Velmora Software Ltd]\r\n"
+        "\r\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Velmora Software Ltd\\Ledgerwick Complete]\r\n"
+        "\r\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Velmora Software Ltd\\Ledgerwick Complete\\Settings]\r\n"
+        "\"Greeting\"=\"say \\\"hi\\\" from C:\\\\Books\"\r\n"
+        "\"Blob\"=hex:00,01,ff\r\n"
+        "\"Number\"=dword:0000002a\r\n"
+        "\"Lines\"=hex(1):61,0d,0a,62,00\r\n"
+        "\r\n";
+    EXPECT_EQ(RootFile("registry/HKCU.reg"), expected);
+    EXPECT_EQ(RootFile("registry/HKLM.reg"), "Windows Registry Editor Version 5.00\r\n\r\n");
+    EXPECT_EQ(RootFile("registry/HKCU.reg.tmp"), "<missing>"); // replaced by rename
+}
+
+TEST_F(SimHostTest, RegistryReadsWhatRegeditWrites)
+{
+    // Long hex lists wrap with ",\" and an indent; names and keys ignore case.
+    WriteRootFile("registry/HKLM.reg",
+                  "Windows Registry Editor Version 5.00\r\n\r\n"
+                  "[HKEY_LOCAL_MACHINE\\software\\velmora software ltd\\ledgerwick complete\\settings]\r\n"
+                  "\"Path\"=\"C:\\\\Ledgerwick\"\r\n"
+                  "\"Wrapped\"=hex:01,02,03,\\\r\n"
+                  "  04,05\r\n"
+                  "\"Expand\"=hex(2):25,00\r\n"
+                  "@=\"default\"\r\n");
+    std::string bytes;
+    unsigned long type;
+    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "path", &bytes, &type));
+    EXPECT_EQ(bytes, std::string("C:\\Ledgerwick") + '\0');
+    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Wrapped", &bytes, &type));
+    EXPECT_EQ(bytes, std::string("\x01\x02\x03\x04\x05"));
+    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Expand", &bytes, &type));
+    EXPECT_EQ(type, 2ul);
+    EXPECT_EQ(bytes, std::string("%\0", 2));
+    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "", &bytes, &type));
+    EXPECT_EQ(bytes, std::string("default") + '\0');
+
+    // A write keeps the rest, and what it writes reads back the same way.
+    HostRegSetText(OS_HKEY_LOCAL_MACHINE, "Added", "yes");
+    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Wrapped", &bytes, &type));
+    EXPECT_EQ(bytes, std::string("\x01\x02\x03\x04\x05"));
+    std::string big(100, '\x5a');
+    HostRegSet(OS_HKEY_LOCAL_MACHINE, "Big", OS_REG_BINARY, big.data(), (unsigned long)big.size());
+    std::string text = RootFile("registry/HKLM.reg");
+    EXPECT_NE(text.find(",\\\r\n  5a,"), std::string::npos) << text;
+    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Big", &bytes, &type));
+    EXPECT_EQ(bytes, big);
+}
+
+TEST_F(SimHostTest, UnwritableRootRefusesEveryChange)
+{
+    HostRegSetText(OS_HKEY_LOCAL_MACHINE, "Kept", "1");
+    const std::string before = RootFile("registry/HKLM.reg");
+    SimSetRegistryWritable(OS_HKEY_LOCAL_MACHINE, 0);
+
+    OsKey key;
+    EXPECT_EQ(OsRegCreateKey(OS_HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora Software Ltd\\New", &key),
+              OS_ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OsRegCreateKey(OS_HKEY_LOCAL_MACHINE, kSettingsKey, &key), OS_ERROR_ACCESS_DENIED);
+    ASSERT_EQ(OsRegOpenKey(OS_HKEY_LOCAL_MACHINE, kSettingsKey, &key), 0);
+    const unsigned char two[] = "2";
+    EXPECT_EQ(OsRegSetValueEx(key, "Kept", OS_REG_SZ, two, 2), OS_ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OsRegDeleteValue(key, "Kept"), OS_ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OsRegCloseKey(key), 0);
+
+    std::string bytes;
+    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Kept", &bytes));
+    EXPECT_EQ(bytes, std::string("1") + '\0');
+    EXPECT_EQ(RootFile("registry/HKLM.reg"), before);
+    HostRegSetText(OS_HKEY_CURRENT_USER, "Other root", "still writable");
+}
+
+TEST_F(SimHostTest, FailingOperationsFailOnlyWhereTold)
+{
+    HostWriteFile("C:\\lwtest\\locked.lw", "locked");
+    HostWriteFile("C:\\lwtest\\free.lw", "free");
+    SimFailOperation("DeleteFile", "c:\\LWTEST\\locked.lw", OS_ERROR_SHARING_VIOLATION);
+    SimFailOperation("CopyFile", "C:\\lwtest\\copy.lw", OS_ERROR_ACCESS_DENIED);
+    SimFailOperation("CreateDirectory", "C:\\lwtest\\a\\b", OS_ERROR_ACCESS_DENIED);
+
+    EXPECT_EQ(OsDeleteFile("C:\\lwtest\\locked.lw"), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_SHARING_VIOLATION);
+    EXPECT_TRUE(HostFileExists("C:\\lwtest\\locked.lw"));
+    EXPECT_NE(OsDeleteFile("C:\\lwtest\\free.lw"), 0);
+
+    EXPECT_EQ(OsCopyFile("C:\\lwtest\\locked.lw", "C:\\lwtest\\copy.lw", 0), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(HostFileExists("C:\\lwtest\\copy.lw"));
+
+    // A folder that can't be created stops the path below it.
+    EXPECT_EQ(OsMakeSureDirectoryPathExists("C:\\lwtest\\a\\b\\c\\"), 0);
+    EXPECT_TRUE(HostFolderExists("C:\\lwtest\\a"));
+    EXPECT_FALSE(HostFolderExists("C:\\lwtest\\a\\b"));
+
+    SimClearFaults();
+    EXPECT_NE(OsDeleteFile("C:\\lwtest\\locked.lw"), 0);
+    EXPECT_EQ(OsMakeSureDirectoryPathExists("C:\\lwtest\\a\\b\\c\\"), 1);
+    EXPECT_EQ(SimCallCount("DeleteFile"), 3ul);
+}
+
+TEST_F(SimHostTest, StreamFaultsOpenWriteAndClose)
+{
+    HostMakeFolder("C:\\lwtest");
+    SimFailOperation("Fclose", "C:\\lwtest\\log.txt", OS_ERROR_DISK_FULL);
+    OsFile *file = OsFopen("C:\\lwtest\\log.txt", "a+");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(OsFwrite("line\n", 1, 5, file), 5u);
+    EXPECT_EQ(OsFclose(file), -1); // reported, yet the stream is closed
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\log.txt"), "line\r\n");
+
+    SimFailOperation("Fwrite", nullptr, OS_ERROR_ACCESS_DENIED);
+    file = OsFopen("C:\\lwtest\\other.txt", "wb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(OsFwrite("x", 1, 1, file), 0u);
+    EXPECT_EQ(OsFclose(file), 0);
+
+    SimFailOperation("Fopen", nullptr, OS_ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(OsFopen("C:\\lwtest\\log.txt", "r"), nullptr);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_SHARING_VIOLATION);
+
+    SimFailOperation("FindFirst", "C:\\lwtest\\*.*", OS_ERROR_ACCESS_DENIED);
+    OsFindData entry;
+    EXPECT_EQ(OsFindFirst("C:\\lwtest\\*.*", &entry), OS_INVALID_FIND_HANDLE);
+}
+
+TEST_F(SimHostTest, FullVolumeStopsWritesCopiesAndMoves)
+{
+    HostMakeFolder("C:\\lwtest");
+    SimSetVolumeSpace('C', 10);
+    OsFile *file = OsFopen("C:\\lwtest\\full.bin", "wb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(OsFwrite("12345678", 1, 8, file), 8u);
+    EXPECT_EQ(OsFwrite("abcde", 1, 5, file), 2u);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_DISK_FULL);
+    EXPECT_EQ(OsFclose(file), 0);
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\full.bin"), "12345678ab");
+
+    // Text mode counts the CR it adds.
+    SimSetVolumeSpace('C', 3);
+    file = OsFopen("C:\\lwtest\\full.txt", "w");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(OsFwrite("a\nb", 1, 3, file), 2u);
+    EXPECT_EQ(OsFclose(file), 0);
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\full.txt"), "a\r\n");
+
+    SimSetVolumeSpace('D', 5);
+    HostMakeFolder("D:\\lwtest");
+    EXPECT_EQ(OsCopyFile("C:\\lwtest\\full.bin", "D:\\lwtest\\full.bin", 0), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_DISK_FULL);
+    EXPECT_EQ(OsMoveFile("C:\\lwtest\\full.bin", "D:\\lwtest\\full.bin"), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_DISK_FULL);
+    EXPECT_TRUE(HostFileExists("C:\\lwtest\\full.bin"));
+    EXPECT_TRUE(HostList("D:\\lwtest").empty()); // no partial copy left
+
+    SimSetVolumeSpace('D', -1);
+    EXPECT_NE(OsMoveFile("C:\\lwtest\\full.bin", "D:\\lwtest\\full.bin"), 0);
+    EXPECT_EQ(HostReadFile("D:\\lwtest\\full.bin"), "12345678ab");
+}
+
+TEST_F(SimHostTest, ExactSpellingCostsNoFolderScan)
+{
+    HostWriteFile("C:\\lwtest\\Scan\\Exact.txt", "x");
+    unsigned long before = SimDirectoryScans();
+    EXPECT_TRUE(HostFileExists("C:\\lwtest\\Scan\\Exact.txt"));
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\Scan\\Exact.txt"), "x");
+    EXPECT_EQ(SimDirectoryScans(), before);
+
+    EXPECT_TRUE(HostFileExists("c:\\LWTEST\\scan\\exact.TXT"));
+    EXPECT_GT(SimDirectoryScans(), before);
+    std::string posix = PosixPath("c:\\LWTEST\\scan\\exact.TXT");
+    EXPECT_EQ(posix, std::string(SimHostRoot()) + "/drives/C/lwtest/Scan/Exact.txt");
+    EXPECT_EQ(PosixPath("C:\\lwtest\\scan\\New File.txt"),
+              std::string(SimHostRoot()) + "/drives/C/lwtest/Scan/New File.txt");
+}
+
+TEST_F(SimHostTest, LinksAreRemovedWithoutTheirTargets)
+{
+    HostWriteFile("C:\\lwtest\\target\\kept.txt", "kept");
+    ASSERT_EQ(symlink(PosixPath("C:\\lwtest\\target").c_str(), PosixPath("C:\\lwtest\\FolderLink").c_str()), 0);
+    ASSERT_EQ(symlink(PosixPath("C:\\lwtest\\target\\kept.txt").c_str(), PosixPath("C:\\lwtest\\FileLink").c_str()),
+              0);
+
+    EXPECT_EQ(OsGetFileAttributes("C:\\lwtest\\folderlink"),
+              OS_FILE_ATTRIBUTE_DIRECTORY | OS_FILE_ATTRIBUTE_REPARSE_POINT);
+    unsigned long fileLink = OsGetFileAttributes("C:\\lwtest\\FileLink");
+    EXPECT_NE(fileLink & OS_FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    EXPECT_EQ(fileLink & OS_FILE_ATTRIBUTE_DIRECTORY, 0u);
+    OsFindData entry;
+    OsFindHandle handle = OsFindFirst("C:\\lwtest\\Folder*", &entry);
+    ASSERT_NE(handle, OS_INVALID_FIND_HANDLE);
+    EXPECT_STREQ(entry.name, "FolderLink");
+    EXPECT_EQ(entry.attributes, OS_FILE_ATTRIBUTE_DIRECTORY | OS_FILE_ATTRIBUTE_REPARSE_POINT);
+    OsFindClose(handle);
+
+    EXPECT_EQ(OsDeleteFile("C:\\lwtest\\FolderLink"), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_ACCESS_DENIED);
+    EXPECT_NE(OsRemoveDirectory("C:\\lwtest\\FolderLink"), 0);
+    EXPECT_NE(OsDeleteFile("C:\\lwtest\\FileLink"), 0);
+    EXPECT_EQ(HostList("C:\\lwtest"), std::vector<std::string>{"target\\"});
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\target\\kept.txt"), "kept");
+}
+
+TEST_F(SimHostTest, PathOnAMissingDriveIsNotFound)
+{
+    // Windows gives "path not found" here; Wine 8 says "file not found".
+    EXPECT_EQ(OsGetFileAttributes("Q:\\x.txt"), OS_INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_PATH_NOT_FOUND);
+    SimSetDrive('Q', OS_DRIVE_RAMDISK);
+    EXPECT_EQ(OsGetDriveType("Q:\\"), (unsigned)OS_DRIVE_RAMDISK);
+    HostWriteFile("Q:\\x.txt", "q");
+    SimSetDrive('Q', OS_DRIVE_NO_ROOT_DIR);
+    EXPECT_EQ(OsGetDriveType("Q:\\"), (unsigned)OS_DRIVE_NO_ROOT_DIR);
+    EXPECT_FALSE(HostFileExists("Q:\\x.txt"));
+}
+
+TEST_F(SimHostTest, FolderDoesNotMoveAcrossVolumes)
+{
+    HostWriteFile("C:\\lwtest\\folder\\a.txt", "a");
+    EXPECT_EQ(OsMoveFile("C:\\lwtest\\folder", "D:\\folder"), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_NOT_SAME_DEVICE);
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\folder\\a.txt"), "a");
+}
+
+TEST_F(SimHostTest, SharesAreRemoteRoots)
+{
+    SimAddShare("FileServer", "Books");
+    HostWriteFile("\\\\fileserver\\books\\Data\\a.lw", "shared");
+    EXPECT_EQ(HostReadFile("\\\\FILESERVER\\Books\\data\\A.LW"), "shared");
+    EXPECT_EQ(OsGetDriveType("\\\\fileserver\\books\\"), (unsigned)OS_DRIVE_REMOTE);
+    EXPECT_EQ(OsGetDriveType("\\\\fileserver\\other\\"), (unsigned)OS_DRIVE_NO_ROOT_DIR);
+    EXPECT_EQ(OsGetFileAttributes("\\\\elsewhere\\books\\a.lw"), OS_INVALID_FILE_ATTRIBUTES);
+    // Server and share are one volume apart from C:.
+    EXPECT_EQ(OsMoveFile("\\\\fileserver\\books\\Data", "C:\\Data"), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_NOT_SAME_DEVICE);
+}
+
+TEST_F(SimHostTest, ShellFoldersCanBeMovedOrWithdrawn)
+{
+    char path[OS_MAX_PATH];
+    SimSetShellFolder(OS_CSIDL_APPDATA, nullptr);
+    EXPECT_EQ(OsSHGetSpecialFolderPath(OS_CSIDL_APPDATA, path, 1), 0);
+    EXPECT_STREQ(path, "");
+    EXPECT_EQ(OsSHGetFolderPathFromLocation(OS_CSIDL_APPDATA, path), 0);
+    EXPECT_STREQ(path, "");
+
+    SimSetShellFolder(OS_CSIDL_PERSONAL, "C:\\Docs\\Mine");
+    EXPECT_NE(OsSHGetSpecialFolderPath(OS_CSIDL_PERSONAL, path, 0), 0);
+    EXPECT_STREQ(path, "C:\\Docs\\Mine");
+    // A folder that has gone is only given back when asked to create it.
+    ASSERT_NE(OsRemoveDirectory("C:\\Docs\\Mine"), 0);
+    EXPECT_EQ(OsSHGetSpecialFolderPath(OS_CSIDL_PERSONAL, path, 0), 0);
+    EXPECT_NE(OsSHGetSpecialFolderPath(OS_CSIDL_PERSONAL, path, 1), 0);
+    EXPECT_TRUE(HostFolderExists("C:\\Docs\\Mine"));
+
+    SimSetWindowsDirectory(nullptr);
+    char windows[OS_MAX_PATH];
+    EXPECT_EQ(OsGetWindowsDirectory(windows, sizeof windows), 0u);
+}
+
+TEST_F(SimHostTest, ClockAndAllocationsFollowTheTest)
+{
+    SimSetClock(13, 45, 7, 250);
+    OsLocalTime now;
+    OsGetLocalTime(&now);
+    EXPECT_EQ(now.hour, 13);
+    EXPECT_EQ(now.minute, 45);
+    EXPECT_EQ(now.second, 7);
+    EXPECT_EQ(now.milliseconds, 250);
+
+    SimFailAllocAfter(1);
+    void *first = OsAlloc(16);
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(OsAlloc(16), nullptr);
+    OsFree(first);
+    SimClearFaults();
+    void *again = OsAlloc(16);
+    EXPECT_NE(again, nullptr);
+    OsFree(again);
+}
+
+TEST_F(SimHostTest, HiddenFileIsNotReplacedByCreate)
+{
+    HostWriteFile("C:\\lwtest\\hidden.txt", "h");
+    ASSERT_NE(OsSetFileAttributes("C:\\lwtest\\hidden.txt", OS_FILE_ATTRIBUTE_HIDDEN), 0);
+    EXPECT_EQ(OsGetFileAttributes("C:\\lwtest\\hidden.txt"), OS_FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(OsFopen("C:\\lwtest\\hidden.txt", "w"), nullptr);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_ACCESS_DENIED);
+    OsFile *file = OsFopen("C:\\lwtest\\hidden.txt", "a");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(OsFclose(file), 0);
+}
+
+#endif
+
+} // namespace

@@ -1,0 +1,242 @@
+// The readme left in the retired old folder: its exact bytes on disk, its log
+// lines, and the cases where it is not written.
+#include "upgrade/upgrade.h"
+#include "support/host.h"
+
+#ifndef _WIN32
+#include "platform/sim_host.h"
+#endif
+
+#include <algorithm>
+#include <ctype.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kFolder = "C:\\lwtest\\Ledgerwick OLD";
+
+// The note as the user reads it, before the line ends become CR LF.
+const char kTemplate[] =
+    "Please note:\n\nData files that were stored in your Ledgerwick installation folder (if any) have been moved "
+    "to %s.\n\nThe files in this folder have had their extension changed from .LW to .OLD.\n\nYou can delete this "
+    "folder if you've upgraded Ledgerwick Complete and it loads your data with no problems (if there are problems "
+    "with your data files, then rename the files in this folder from .OLD to .LW and locate the file).\n\nYou may "
+    "need help from a computer technician if you're not sure what you're doing.";
+
+std::string NoteText(const std::string &dataFolder)
+{
+    std::string text = kTemplate;
+    return text.replace(text.find("%s"), 2, dataFolder);
+}
+
+std::string OnDisk(const std::string &text)
+{
+    std::string bytes;
+    for (char c : text)
+        bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return bytes;
+}
+
+struct Line {
+    std::string level, section, message;
+};
+
+std::string Trim(const std::string &text)
+{
+    size_t end = text.find_last_not_of(' ');
+    return end == std::string::npos ? "" : text.substr(0, end + 1);
+}
+
+std::string Pad(const std::string &text, size_t width)
+{
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+bool StartsEntry(const std::string &line)
+{
+    static const char shape[] = "[00:00:00.000]\t[";
+    if (line.size() < sizeof shape - 1)
+        return false;
+    for (size_t i = 0; i + 1 < sizeof shape; i++) {
+        if (shape[i] == '0' ? !isdigit((unsigned char)line[i]) : line[i] != shape[i])
+            return false;
+    }
+    return true;
+}
+
+// Every entry of the log, each checked against the exact line layout; the
+// note's text spans several lines of the file.
+std::vector<Line> ReadLog()
+{
+    std::vector<Line> lines;
+    std::string path = HostShellFolder(OS_CSIDL_APPDATA) + "\\LWInst.log";
+    if (!HostFileExists(path))
+        return lines;
+    std::string text = HostReadFile(path);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(text.begin(), text.end(), '\r'));
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            ADD_FAILURE() << "the log does not end with a line end";
+            end = text.size();
+        }
+        std::string line = text.substr(start, end - start);
+        start = end + 2;
+        if (!StartsEntry(line)) {
+            if (lines.empty())
+                ADD_FAILURE() << "not a log line: " << line;
+            else
+                lines.back().message += "\n" + line;
+            continue;
+        }
+        std::string rest = line.substr(15);
+        size_t dash = rest.find(" - ");
+        size_t close = rest.find("]\t", dash == std::string::npos ? 0 : dash);
+        size_t tab = rest.find('\t', close == std::string::npos ? 0 : close + 2);
+        if (dash == std::string::npos || close == std::string::npos || tab == std::string::npos) {
+            ADD_FAILURE() << "not a log line: " << line;
+            continue;
+        }
+        Line entry{Trim(rest.substr(close + 2, tab - close - 2)), Trim(rest.substr(dash + 3, close - dash - 3)),
+                   rest.substr(tab + 1)};
+        std::string module = Trim(rest.substr(1, dash - 1));
+        EXPECT_EQ(module, "Upgrade.dll");
+        EXPECT_EQ(rest, "[" + Pad(module, 15) + " - " + Pad(entry.section, 30) + "]\t" + Pad(entry.level, 5) + "\t" +
+                            entry.message);
+        lines.push_back(entry);
+    }
+    return lines;
+}
+
+// The whole log as "section: LEVEL message".
+std::vector<std::string> Log()
+{
+    std::vector<std::string> out;
+    for (const Line &line : ReadLog())
+        out.push_back(line.section + ": " + line.level + " " + line.message);
+    return out;
+}
+
+// The log keeps the first 4094 characters of a message.
+std::string Kept(const std::string &message)
+{
+    return message.substr(0, 4094);
+}
+
+std::vector<std::string> Block(const std::string &folder, const std::string &data,
+                               const std::vector<std::string> &middle)
+{
+    std::vector<std::string> lines{"WriteReadme: INFO ----## Started ##----",
+                                   "WriteReadme: INFO " + Kept("OLD_DatafilePath: " + folder),
+                                   "WriteReadme: INFO " + Kept("NEW_DatafilePath: " + data)};
+    for (const std::string &line : middle)
+        lines.push_back("WriteReadme: " + line);
+    lines.push_back("WriteReadme: INFO ----## Finished ##----");
+    return lines;
+}
+
+class ReadmeTest : public HostTest {
+protected:
+    void SetUp() override
+    {
+        HostTest::SetUp();
+        EnableLog();
+    }
+    static void EnableLog() { HostRegSetText(OS_HKEY_CURRENT_USER, "EnableDebugLog", "1"); }
+    static void Fresh()
+    {
+        HostReset();
+        EnableLog();
+    }
+};
+
+TEST_F(ReadmeTest, TheNoteHoldsExactlyTheTemplateWithTheDataFolderInTextMode)
+{
+    const std::string longest = "C:\\lwtest\\" + std::string(120, 'd') + "\\" + std::string(128, 'e');
+    ASSERT_EQ(longest.size(), 259u);
+    const struct {
+        std::string folderArgument;
+        std::string data;
+    } cases[] = {
+        {kFolder, "C:\\Users\\lw\\Documents\\Ledgerwick Data"},
+        {kFolder + "\\", "D:\\Books"},
+        {kFolder, ""},
+        {kFolder, "D:\\100% sure\\%s %d %n data"}, // a path is never read as a format
+        {kFolder, longest},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.folderArgument + " / " + c.data);
+        Fresh();
+        HostMakeFolder(kFolder);
+
+        WriteReadme(c.folderArgument.c_str(), c.data.c_str());
+
+        std::string bytes = HostReadFile(kFolder + "\\_Readme.txt");
+        EXPECT_EQ(bytes, OnDisk(NoteText(c.data)));
+        EXPECT_EQ(bytes.size(), 507 + c.data.size());
+        EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 8);
+        EXPECT_EQ(bytes.substr(bytes.size() - 6), "doing.");
+        EXPECT_EQ(HostList(kFolder), std::vector<std::string>{"_Readme.txt"});
+        EXPECT_EQ(Log(), Block(c.folderArgument, c.data,
+                               {"INFO Exists: " + c.folderArgument, "INFO Displayed: " + NoteText(c.data)}));
+    }
+}
+
+TEST_F(ReadmeTest, AnEarlierNoteIsReplacedNotAppendedTo)
+{
+    HostWriteFile(kFolder + "\\_Readme.txt", std::string(2000, 'x') + "\r\n");
+    WriteReadme(kFolder.c_str(), "D:\\Books");
+    EXPECT_EQ(HostReadFile(kFolder + "\\_Readme.txt"), OnDisk(NoteText("D:\\Books")));
+}
+
+TEST_F(ReadmeTest, NothingIsWrittenWhereThereIsNoFolderOrThePathWouldNotFit)
+{
+    const std::string deep = "C:\\lwtest\\" + std::string(120, 'o') + "\\" + std::string(119, 'l');
+    ASSERT_EQ(deep.size(), 250u); // 250 + "\_Readme.txt" is 262 characters
+    const std::string hugeData(4501, 'z'); // 499 + 4501 characters outgrow the note's 5000
+    const std::string hugeRefusal = Kept("Path too long, left alone: " + hugeData);
+    const struct {
+        const char *what;
+        std::string folder;
+        bool make;
+        std::string data;
+        std::vector<std::string> middle;
+    } cases[] = {
+        {"the folder is missing", kFolder, false, "D:\\Books", {"ERROR Not Exist: " + kFolder}},
+        {"the folder is too deep for the name", deep, true, "D:\\Books",
+         {"INFO Exists: " + deep, "ERROR Path too long, left alone: " + deep + "\\_Readme.txt"}},
+        {"the data folder does not fit the note", kFolder, true, hugeData,
+         {"INFO Exists: " + kFolder, "ERROR " + hugeRefusal}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Fresh();
+        if (c.make)
+            HostMakeFolder(c.folder);
+
+        WriteReadme(c.folder.c_str(), c.data.c_str());
+
+        EXPECT_EQ(HostFolderExists(c.folder), c.make);
+        EXPECT_TRUE(HostList(c.folder).empty());
+        EXPECT_EQ(Log(), Block(c.folder, c.data, c.middle));
+    }
+}
+
+TEST_F(ReadmeTest, ANoteThatCannotBeCreatedIsStillDisplayedWithoutAnError)
+{
+    if (!HostIsSimulated())
+        GTEST_SKIP() << "needs a file that fails to open";
+#ifndef _WIN32
+    HostMakeFolder(kFolder);
+    SimFailOperation("Fopen", (kFolder + "\\_Readme.txt").c_str(), OS_ERROR_ACCESS_DENIED);
+    WriteReadme(kFolder.c_str(), "D:\\Books");
+    SimClearFaults();
+    EXPECT_TRUE(HostList(kFolder).empty());
+    EXPECT_EQ(Log(), Block(kFolder, "D:\\Books",
+                           {"INFO Exists: " + kFolder, "INFO Displayed: " + NoteText("D:\\Books")}));
+#endif
+}
+
+} // namespace

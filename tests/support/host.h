@@ -1,0 +1,64 @@
+// Test support: the same test source runs natively against the simulated
+// host and under Wine against real Win32. This header hides the few things
+// that differ (resetting the host, making windows, reaching the exports).
+#pragma once
+
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// True on the simulated host, false under Wine.
+bool HostIsSimulated();
+
+// Gives the test a clean host: no settings under the product's key in either
+// root, no test folders (C:\lwtest, C:\Ledgerwick and its " OLD" name, the
+// data folder, the log, the old INI file), a real clock, no faults.
+void HostReset();
+
+// The product's settings key.
+extern const char *const kSettingsKey;
+
+// Registry helpers over the platform layer, for arranging and checking.
+void HostRegSet(OsRootKey root, const char *name, unsigned long type, const void *data, unsigned long size);
+void HostRegSetText(OsRootKey root, const char *name, const char *text); // REG_SZ with terminator
+// The stored bytes, or false when the value (or key) is missing.
+bool HostRegGet(OsRootKey root, const char *name, std::string *bytes, unsigned long *type = nullptr);
+void HostRegDelete(OsRootKey root, const char *name);
+
+// Files (binary, exact bytes) over the platform layer.
+void HostWriteFile(const std::string &path, const std::string &bytes);
+std::string HostReadFile(const std::string &path); // "" and a test failure when missing
+bool HostFileExists(const std::string &path);       // exists and is not a folder
+bool HostFolderExists(const std::string &path);
+void HostMakeFolder(const std::string &path);       // with every missing parent
+// The names directly in a folder (no "." or ".."), sorted, folders with a
+// trailing backslash.
+std::vector<std::string> HostList(const std::string &folder);
+// Every file below a folder, as paths relative to it, sorted.
+std::vector<std::string> HostTree(const std::string &folder);
+
+std::string HostShellFolder(int csidl);
+
+// A top-level window with this title (real under Wine), and its end.
+OsWindow HostCreateWindow(const char *title);
+void HostDestroyWindow(OsWindow window);
+
+// The four exports, as a setup program reaches them: from the loaded
+// Upgrade.dll under Wine, directly natively.
+struct HostExports {
+    int(OS_STDCALL *UpgradeToVersion5)(int, const char *);
+    int(OS_STDCALL *IsRunning)(void);
+    void(OS_STDCALL *GetInstallerFilename)(const char *);
+    int(OS_STDCALL *DeleteLogFile)(void);
+};
+// Null members for the exports the DLL does not have.
+const HostExports &HostGetExports();
+
+// Base fixture: every test starts from a reset host.
+class HostTest : public ::testing::Test {
+protected:
+    void SetUp() override { HostReset(); }
+};

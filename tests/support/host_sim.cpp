@@ -1,0 +1,84 @@
+// Test support on the simulated host: each test process gets its own host
+// root in a fresh temporary folder, removed when the process ends.
+#include "support/host.h"
+
+#include "platform/sim_host.h"
+
+#include <ftw.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+// The exports are linked in directly. The references are strong on purpose:
+// a weak one would not pull the export's object out of the static library,
+// and the export would read as missing although it is built.
+extern "C" {
+int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int, const char *);
+int OS_STDCALL LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning(void);
+void OS_STDCALL LedgerwickInstaller_GetInstallerFilename(const char *);
+int OS_STDCALL DeleteLogFile(void);
+}
+
+static char s_root[64];
+
+static int RemoveEntry(const char *path, const struct stat *, int type, struct FTW *)
+{
+    return (type == FTW_DP) ? rmdir(path) : unlink(path);
+}
+
+static void RemoveRoot()
+{
+    if (s_root[0])
+        nftw(s_root, RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+static const char *Root()
+{
+    if (!s_root[0]) {
+        char templ[] = "/tmp/lwsim-XXXXXX";
+        if (!mkdtemp(templ)) {
+            perror("mkdtemp");
+            abort();
+        }
+        memcpy(s_root, templ, sizeof templ);
+        atexit(RemoveRoot);
+    }
+    return s_root;
+}
+
+bool HostIsSimulated()
+{
+    return true;
+}
+
+void HostReset()
+{
+    SimHostReset(Root());
+    // The drives the Wine test prefix has as well.
+    SimSetDrive('D', OS_DRIVE_FIXED);
+    SimSetDrive('N', OS_DRIVE_REMOTE);
+    SimSetDrive('R', OS_DRIVE_REMOVABLE);
+    SimSetDrive('X', OS_DRIVE_CDROM);
+}
+
+OsWindow HostCreateWindow(const char *title)
+{
+    return SimCreateWindow(title);
+}
+
+void HostDestroyWindow(OsWindow window)
+{
+    SimDestroyWindow(window);
+}
+
+const HostExports &HostGetExports()
+{
+    static const HostExports exports = {
+        LedgerwickInstaller_UpgradeToVersion5,
+        LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning,
+        LedgerwickInstaller_GetInstallerFilename,
+        DeleteLogFile,
+    };
+    return exports;
+}

@@ -1,0 +1,205 @@
+// Test support for the real Win32 host (the suite under Wine). Resetting the
+// host deletes the product's settings and test folders for real, so it only
+// runs inside Wine unless explicitly allowed.
+#include "support/host.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string>
+
+bool HostIsSimulated()
+{
+    return false;
+}
+
+static bool RunningUnderWine()
+{
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
+}
+
+static void RefuseRealWindows()
+{
+    static bool checked = false;
+    if (checked)
+        return;
+    checked = true;
+    if (RunningUnderWine() || getenv("LW_TESTS_ALLOW_REAL_WINDOWS") != NULL)
+        return;
+    fprintf(stderr, "lw_tests: the suite deletes C:\\Ledgerwick and the product's settings; it runs "
+                    "only under Wine (set LW_TESTS_ALLOW_REAL_WINDOWS=1 on a throwaway machine).\n");
+    exit(2);
+}
+
+// Removes a file or a folder with everything in it. Read-only bits are
+// cleared first, as Windows refuses to delete read-only files. The wide calls
+// with the "\\?\" prefix reach entries whose paths outgrew MAX_PATH (a
+// folder renamed to a longer name). A link to a folder is never walked into;
+// Wine 8 has no Win32 call that removes such a link without harming its
+// target (RemoveDirectory removes an empty target and leaves the link), so
+// one is reported instead.
+static void RemoveTreeWide(const std::wstring &path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    std::string shown(path.begin() + 4, path.end()); // ASCII test paths only
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        ADD_FAILURE() << "HostReset: cannot safely remove the folder link " << shown;
+        return;
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = found.cFileName;
+                if (name != L"." && name != L"..")
+                    RemoveTreeWide(path + L"\\" + name);
+            } while (FindNextFileW(find, &found));
+            FindClose(find);
+        }
+        if (!RemoveDirectoryW(path.c_str()))
+            ADD_FAILURE() << "HostReset: cannot remove folder " << shown << " (error " << GetLastError() << ")";
+    } else if (!DeleteFileW(path.c_str())) {
+        ADD_FAILURE() << "HostReset: cannot delete " << shown << " (error " << GetLastError() << ")";
+    }
+}
+
+static void RemoveTree(const std::string &path)
+{
+    wchar_t wide[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0) {
+        ADD_FAILURE() << "HostReset: unusable path " << path;
+        return;
+    }
+    RemoveTreeWide(std::wstring(L"\\\\?\\") + wide);
+}
+
+// Entries of a folder whose names match a pattern, removed.
+static void RemoveMatching(const std::string &folder, const char *pattern)
+{
+    if (folder.empty())
+        return;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    std::vector<std::string> names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    for (const std::string &name : names)
+        RemoveTree(folder + "\\" + name);
+}
+
+static std::string ShellFolder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    if (!SHGetSpecialFolderPathA(NULL, path, csidl, FALSE))
+        return "";
+    return path;
+}
+
+void HostReset()
+{
+    RefuseRealWindows();
+
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
+
+    RemoveTree("C:\\lwtest");
+    RemoveTree("C:\\Ledgerwick");
+    RemoveTree("C:\\Ledgerwick OLD");
+    // The prefix's own test drives (scripts/wine-prefix).
+    for (const char *drive : {"D:", "N:", "R:", "X:"})
+        RemoveTree(std::string(drive) + "\\lwtest");
+
+    std::string documents = ShellFolder(CSIDL_PERSONAL);
+    if (!documents.empty())
+        RemoveTree(documents + "\\Ledgerwick Data");
+    std::string appData = ShellFolder(CSIDL_APPDATA);
+    if (!appData.empty())
+        RemoveTree(appData + "\\LWInst.log");
+    char windows[MAX_PATH] = "";
+    if (GetWindowsDirectoryA(windows, sizeof windows) > 0)
+        RemoveTree(std::string(windows) + "\\ledgerwick.ini");
+
+    // The old program's menu group and shortcuts, as tests of the clean-up
+    // lay them out; the simulated host starts without them too.
+    for (int csidl : {CSIDL_STARTMENU, CSIDL_COMMON_STARTMENU, CSIDL_DESKTOPDIRECTORY,
+                      CSIDL_COMMON_DESKTOPDIRECTORY}) {
+        std::string folder = ShellFolder(csidl);
+        if (folder.empty())
+            continue;
+        RemoveMatching(folder, "Ledgerwick*");
+        RemoveMatching(folder + "\\Programs", "Ledgerwick*");
+    }
+}
+
+static LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+static const char kWindowClass[] = "LwTestWindow";
+
+OsWindow HostCreateWindow(const char *title)
+{
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = TestWindowProc;
+        windowClass.hInstance = GetModuleHandleA(NULL);
+        windowClass.lpszClassName = kWindowClass;
+        registered = RegisterClassA(&windowClass) != 0;
+        EXPECT_TRUE(registered) << "RegisterClassA failed: " << GetLastError();
+    }
+    HWND window = CreateWindowA(kWindowClass, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                200, 100, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    EXPECT_NE(window, (HWND)NULL) << "CreateWindowA failed: " << GetLastError();
+    return reinterpret_cast<OsWindow>(window);
+}
+
+void HostDestroyWindow(OsWindow window)
+{
+    if (window != 0)
+        DestroyWindow(reinterpret_cast<HWND>(window));
+}
+
+template <typename Function>
+static Function Export(HMODULE module, const char *name)
+{
+    void *address = reinterpret_cast<void *>(GetProcAddress(module, name));
+    return reinterpret_cast<Function>(address);
+}
+
+const HostExports &HostGetExports()
+{
+    static HostExports exports = {};
+    static bool loaded = false;
+    if (loaded)
+        return exports;
+    loaded = true;
+    // Found beside lw_tests.exe, as a setup program finds it beside itself.
+    HMODULE module = LoadLibraryA("Upgrade.dll");
+    if (module == NULL) {
+        ADD_FAILURE() << "LoadLibraryA(\"Upgrade.dll\") failed: " << GetLastError();
+        return exports;
+    }
+    exports.UpgradeToVersion5 =
+        Export<decltype(exports.UpgradeToVersion5)>(module, "LedgerwickInstaller_UpgradeToVersion5");
+    exports.IsRunning =
+        Export<decltype(exports.IsRunning)>(module, "LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning");
+    exports.GetInstallerFilename =
+        Export<decltype(exports.GetInstallerFilename)>(module, "LedgerwickInstaller_GetInstallerFilename");
+    exports.DeleteLogFile = Export<decltype(exports.DeleteLogFile)>(module, "DeleteLogFile");
+    return exports;
+}

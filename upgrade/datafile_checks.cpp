@@ -1,0 +1,129 @@
+// Keeps the last-opened-file setting true across the transfer: repoints it
+// when its file was carried into the data folder, and clears it when it names
+// a file outside the data folder.
+#include "upgrade/upgrade.h"
+
+#include "files/files.h"
+#include "log/log.h"
+#include "settings/settings.h"
+
+#define MOVED_SECTION "CheckIfDatafileMoved"
+#define VALIDATE_SECTION "ValidateLastLedgerwickOpenedInDatafileFolder"
+
+static const char *OrNull(const char *text)
+{
+    return HasText(text) ? text : "[NULL]";
+}
+
+// Gives 1 when newFolder joined with the file name of oldFile fits a path;
+// a shortened candidate could name a different file.
+static int CandidateInNewFolder(const char *oldFile, const char *newFolder, char *candidate)
+{
+    char name[OS_MAX_PATH];
+    FileNameOfPath(oldFile, name, 1);
+    if (!TextCopyWhole(candidate, OS_MAX_PATH, newFolder))
+        return 0;
+    return OsPathAppend(candidate, name) != 0;
+}
+
+// The caller's old path stays as it was unless the file is found moved.
+static int DatafileWasMoved(char *currentDatafile, const char *oldDatafilePath, const char *newDatafilePath)
+{
+    char datafilePath[OS_MAX_PATH];
+    char temp[OS_MAX_PATH];
+    if (!HasText(currentDatafile) || !FolderOfPath(currentDatafile, datafilePath))
+        return 0;
+
+    // Folders compare with one trailing backslash each. An old folder with no
+    // room for it is refused rather than compared cut; a data file's folder
+    // without that room can't equal any old folder that had it.
+    if (!TextCopyWhole(temp, sizeof temp, oldDatafilePath) || OsPathAddBackslash(temp) == 0) {
+        LogMessage(LOG_MODULE, MOVED_SECTION, LOG_ERROR, "Path too long: OLD_DatafilePath (%s)", oldDatafilePath);
+        return 0;
+    }
+    OsPathAddBackslash(datafilePath);
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "Temp: %s", temp);
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "DatafilePath: %s", datafilePath);
+
+    if (TextCompareNoCase(datafilePath, temp) != 0) {
+        LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO,
+                   "DatafilePath is not the same as Temp, datafile should have been left");
+        return 0;
+    }
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO,
+               "DatafilePath is same as Temp, datafile should have been moved to Ledgerwick Data");
+    if (IsExistingFile(currentDatafile)) {
+        LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "File Exists: CURRENT_Datafile (%s)", currentDatafile);
+        return 0;
+    }
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "File Not Exist: CURRENT_Datafile (%s)", currentDatafile);
+
+    // Without a data folder the bare name would be looked up in whatever the
+    // current folder happens to be.
+    if (!HasText(newDatafilePath)) {
+        LogMessage(LOG_MODULE, MOVED_SECTION, LOG_ERROR, "Not Found: NEW_DatafilePath");
+        return 0;
+    }
+    if (!CandidateInNewFolder(currentDatafile, newDatafilePath, datafilePath)) {
+        LogMessage(LOG_MODULE, MOVED_SECTION, LOG_ERROR, "Path too long: NEW_DatafilePath (%s)", newDatafilePath);
+        return 0;
+    }
+    if (!IsExistingFile(datafilePath)) {
+        LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "File Not Exist: DatafilePath (%s)", datafilePath);
+        return 0;
+    }
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "File Exists: DatafilePath (%s)", datafilePath);
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "Has Moved to New Path");
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "CURRENT_Datafile: %s", currentDatafile);
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "DatafilePath: %s", datafilePath);
+    return TextCopyWhole(currentDatafile, OS_MAX_PATH, datafilePath);
+}
+
+int CheckIfDatafileMoved(char *currentDatafile, const char *oldDatafilePath, const char *newDatafilePath)
+{
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "----## Started ##----");
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "CURRENT_Datafile: %s", OrNull(currentDatafile));
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "OLD_DatafilePath: %s", OrNull(oldDatafilePath));
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "NEW_DatafilePath: %s", OrNull(newDatafilePath));
+
+    int hasMovedToNewPath = DatafileWasMoved(currentDatafile, oldDatafilePath, newDatafilePath);
+
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "HasMovedToNewPath: %c", hasMovedToNewPath ? 'Y' : 'N');
+    LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "----## Finished ##----");
+    return hasMovedToNewPath;
+}
+
+void ValidateLastLedgerwickOpenedInDatafileFolder(void)
+{
+    char lastOpened[OS_MAX_PATH];
+    if (ReadSetting(SETTING_LAST_OPENED, lastOpened, sizeof lastOpened, "") <= 0) {
+        LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "Unable to get LastLW");
+        return;
+    }
+    // A value without a usable folder leaves this empty, which never equals
+    // the data folder: the setting is cleared.
+    char lastOpenedFolder[OS_MAX_PATH];
+    FolderOfPath(lastOpened, lastOpenedFolder);
+    LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "LastLW: %s", lastOpenedFolder);
+
+    char datafileFolderPath[OS_MAX_PATH];
+    if (ReadSetting(SETTING_DATAFILE_PATH, datafileFolderPath, sizeof datafileFolderPath, "") <= 0) {
+        LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "Unable to get DatafileFolderPath");
+        return;
+    }
+    LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "DatafileFolderPath: %s", datafileFolderPath);
+
+    // A folder of 259 characters has no room for the backslash and is
+    // compared as it stands; only the setting, never a file, follows from it.
+    OsPathAddBackslash(lastOpenedFolder);
+    OsPathAddBackslash(datafileFolderPath);
+    LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "Testing %s = %s ?", lastOpenedFolder, datafileFolderPath);
+
+    if (TextCompareNoCase(lastOpenedFolder, datafileFolderPath) != 0) {
+        LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO,
+                   "Paths are not the same, Setting LastLedgerwickOpenedInDataFolder = ''");
+        WriteSetting(SETTING_LAST_OPENED, "", 1);
+        return;
+    }
+    LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "Paths are the same");
+}

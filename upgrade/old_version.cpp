@@ -1,0 +1,194 @@
+// Removes the old program from its installation folder: its own files, then
+// the sub-folders it kept there. The user's files have been carried out of the
+// folder before this runs; those the transfer had to leave behind (a file of
+// the same name already stood in the data folder) are kept, and travel with
+// the folder to its " OLD" name.
+#include "upgrade/upgrade.h"
+#include "files/files.h"
+#include "log/log.h"
+
+#include <string.h>
+
+#define SECTION "DeleteOldVersion"
+
+static const char *const OldProgramFiles[] = {
+    "blank.mdb",    "Ledgerwick.bmp", "ledgerwick.cnt", "ledgerwick.exe", "ledgerwick.hlp",
+    "Ledgerwick.ico", "ledgerwick.mdb", "dao2016.dll",  "demo.dat",       "Demo.ico",
+    "Disk.ico",     "msabc200.dll",   "msajt200.dll",   "msaexp20.dll",   "msafin.dll",
+    "Msain200.dll", "Msaju200.dll",   "msaole20.dll",   "Msarn200.exe",   "msjeterr.dll",
+    "msjetint.dll", "soa200.dll",     "system.mda",     "Uninstal.exe",   "Uninstal.ico",
+    "utility.mda",
+};
+
+typedef struct OldSubFolder {
+    const char *name;
+    const char *logLine;
+    int recurse;
+} OldSubFolder;
+
+// Every one of them is checked for user files before it goes: the transfer
+// moves backups and letters out of Backups and Letters, and what it could not
+// move must survive; a user's file found anywhere else is kept just as well.
+static const OldSubFolder OldSubFolders[] = {
+    {"Backups", "Removing Backups", 0}, {"DISK1", "Removing DISK1", 0},
+    {"DISK2", "Removing DISK2", 0},     {"DISK3", "Removing DISK3", 0},
+    {"DISK4", "Removing DISK4", 0},     {"Email", "Removing Email", 0},
+    {"Letters", "Removing Letters", 1}, {"Manual", "Removing Manual", 1},
+};
+
+// Handed to the engine with its filter off, so never read; kept as the list
+// the sub-folder calls have always carried.
+static const char *const OldSubFolderPatterns[] = {"*.LW", "*.OLD"};
+
+// Everything the transfer carries out of the old folder: data files, earlier
+// copies, backups and letters.
+static const char *const UserFilePatterns[] = {"*.LW", "*.OLD", "*.BK1", "*.BK2", "*.BK3", "*.RTF"};
+
+#define COUNT_OF(table) ((int)(sizeof(table) / sizeof((table)[0])))
+
+// Joins name onto folder. A path that would not fit is refused and logged:
+// a shortened path could name some other file, and it is about to be deleted.
+static int JoinOrRefuse(char *path, const char *folder, const char *name)
+{
+    if (TextCopyWhole(path, OS_MAX_PATH, folder) && OsPathAppend(path, name))
+        return 1;
+    size_t length = strlen(folder);
+    const char *separator = (length > 0 && folder[length - 1] == '\\') ? "" : "\\";
+    LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Path too long, left alone: %s%s%s", folder, separator, name);
+    path[0] = '\0';
+    return 0;
+}
+
+static int IsUserFile(const char *name)
+{
+    for (int i = 0; i < COUNT_OF(UserFilePatterns); i++)
+        if (OsPathMatchSpec(name, UserFilePatterns[i]))
+            return 1;
+    return 0;
+}
+
+// Names beginning with "." are passed over, as the file engine passes over
+// them: neither pass ever deletes them. A link to a folder (a junction, a
+// symbolic link, a mount point) is never entered: what lies behind it is not
+// part of the old installation.
+static int IsSkippedEntry(const OsFindData *entry)
+{
+    return entry->name[0] == '.' || (entry->attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// 1 when the folder (and, with recurse, any folder below it) holds a user
+// file, or when it cannot be fully examined; the caller then keeps rather
+// than wipes.
+static int FolderHoldsUserFiles(const char *folder, int recurse)
+{
+    char pattern[OS_MAX_PATH];
+    if (!TextCopyWhole(pattern, sizeof pattern, folder) || !OsPathAppend(pattern, "*.*"))
+        return IsExistingFolder(folder) ? 1 : 0;
+    OsFindData entry;
+    OsFindHandle handle = OsFindFirst(pattern, &entry);
+    if (handle == OS_INVALID_FIND_HANDLE)
+        return IsExistingFolder(folder) ? 1 : 0;
+    int found = 0;
+    do {
+        if (IsSkippedEntry(&entry))
+            continue;
+        if (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) {
+            if (!recurse)
+                continue;
+            char child[OS_MAX_PATH];
+            if (!TextCopyWhole(child, sizeof child, folder) || !OsPathAppend(child, entry.name) ||
+                FolderHoldsUserFiles(child, recurse))
+                found = 1;
+        } else if (IsUserFile(entry.name)) {
+            found = 1;
+        }
+    } while (!found && OsFindNext(handle, &entry) == 0);
+    OsFindClose(handle);
+    return found;
+}
+
+// Deletes every file of the folder (and, with recurse, of the folders below)
+// except the user's, then removes each folder that is left empty.
+static void RemoveAllButUserFiles(const char *folder, int recurse)
+{
+    char pattern[OS_MAX_PATH];
+    if (!JoinOrRefuse(pattern, folder, "*.*"))
+        return;
+    OsFindData entry;
+    OsFindHandle handle = OsFindFirst(pattern, &entry);
+    if (handle != OS_INVALID_FIND_HANDLE) {
+        do {
+            if (IsSkippedEntry(&entry))
+                continue;
+            int isFolder = (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (isFolder && !recurse)
+                continue;
+            char path[OS_MAX_PATH];
+            if (!JoinOrRefuse(path, folder, entry.name))
+                continue;
+            if (isFolder) {
+                RemoveAllButUserFiles(path, recurse);
+            } else if (IsUserFile(entry.name)) {
+                LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Kept:  %s", path);
+            } else if (OsSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL) && OsDeleteFile(path)) {
+                LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Removed:  %s", path);
+            } else {
+                LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Removed:  %s", path);
+            }
+        } while (OsFindNext(handle, &entry) == 0);
+        OsFindClose(handle);
+    }
+    // Goes only when nothing was kept in it.
+    OsRemoveDirectory(folder);
+}
+
+void DeleteOldVersion(const char *oldInstallPath)
+{
+    LogMessage(LOG_MODULE, SECTION, LOG_INFO, "----## Started ##----");
+    if (!HasText(oldInstallPath)) {
+        // An empty folder would turn every name below into a relative path.
+        LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Found: OLDPath");
+        LogMessage(LOG_MODULE, SECTION, LOG_INFO, "----## Finished ##----");
+        return;
+    }
+    if (strnlen(oldInstallPath, OS_MAX_PATH) >= OS_MAX_PATH) {
+        LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Path too long, left alone: %s", oldInstallPath);
+        LogMessage(LOG_MODULE, SECTION, LOG_INFO, "----## Finished ##----");
+        return;
+    }
+
+    char path[OS_MAX_PATH];
+    for (int i = 0; i < COUNT_OF(OldProgramFiles); i++) {
+        if (!JoinOrRefuse(path, oldInstallPath, OldProgramFiles[i]))
+            continue;
+        // Read-only, hidden or system files would refuse the delete. These
+        // lines record attempts: a file that was never there is logged too.
+        OsSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL);
+        OsDeleteFile(path);
+        LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Removed:  %s", path);
+    }
+
+    for (int i = 0; i < COUNT_OF(OldSubFolders); i++) {
+        const OldSubFolder *sub = &OldSubFolders[i];
+        LogMessage(LOG_MODULE, SECTION, LOG_INFO, "%s", sub->logLine);
+        if (!JoinOrRefuse(path, oldInstallPath, sub->name))
+            continue;
+        LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Temp:  %s", path);
+        unsigned long attributes = OsGetFileAttributes(path);
+        if (attributes != OS_INVALID_FILE_ATTRIBUTES && (attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT)) {
+            LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Not followed (link): %s", path);
+            continue;
+        }
+        if (FolderHoldsUserFiles(path, sub->recurse)) {
+            // The engine selects by inclusion only; a pass of our own
+            // deletes everything but the user's files.
+            LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Keeping user files in: %s", path);
+            RemoveAllButUserFiles(path, sub->recurse);
+            continue;
+        }
+        PerformActionOnFiles(FILE_DELETE, path, 0, OldSubFolderPatterns, COUNT_OF(OldSubFolderPatterns),
+                             0, 1, sub->recurse);
+    }
+
+    LogMessage(LOG_MODULE, SECTION, LOG_INFO, "----## Finished ##----");
+}

@@ -1,0 +1,228 @@
+// Carries the user's files out of the old installation folder: data files
+// copied, the ones left behind re-extended to ".OLD", leftovers deleted,
+// backups and letters moved into the data folder.
+#include "upgrade/upgrade.h"
+#include "files/files.h"
+#include "log/log.h"
+
+#define TRANSFER_SECTION "TransferUserFiles"
+
+static const char *const kDataFilesAndCopies[] = {"*.LW", "*.OLD"};
+static const char *const kEarlierCopies[] = {"*.OLD"};
+static const char *const kDataFiles[] = {"*.LW"};
+static const char *const kLeftovers[] = {"*.LDB", "*.GID"};
+static const char *const kBackups[] = {"*.BK1", "*.BK2", "*.BK3"};
+static const char *const kLetters[] = {"*.RTF"};
+// '|' is not allowed in Windows file names, so no path ever equals this.
+static const char *const kNoFile[] = {"|"};
+
+#define COUNT_OF(table) ((int)(sizeof(table) / sizeof((table)[0])))
+
+static void Log(LogLevel level, const char *format, const char *value)
+{
+    LogMessage(LOG_MODULE, TRANSFER_SECTION, level, format, value ? value : "[NULL]");
+}
+
+// Fresh copies of both folders, each joined with its sub-folder when given.
+// 0 (and an ERROR line) when a path does not fit: it is refused, never cut.
+static int SetFolders(char *oldFolder, char *newFolder, const char *oldPath, const char *newPath,
+                      const char *oldSub, const char *newSub)
+{
+    if (!TextCopyWhole(oldFolder, OS_MAX_PATH, oldPath) || (oldSub && !OsPathAppend(oldFolder, oldSub))) {
+        LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "Path too long, left alone: %s%s%s",
+                   oldPath, oldSub ? "\\" : "", oldSub ? oldSub : "");
+        return 0;
+    }
+    if (!TextCopyWhole(newFolder, OS_MAX_PATH, newPath) || (newSub && !OsPathAppend(newFolder, newSub))) {
+        LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "Path too long, left alone: %s%s%s",
+                   newPath, newSub ? "\\" : "", newSub ? newSub : "");
+        return 0;
+    }
+    return 1;
+}
+
+// 1 when both files open and hold the same bytes.
+static int SameContents(const char *pathA, const char *pathB)
+{
+    OsFile *a = OsFopen(pathA, "rb");
+    if (a == nullptr)
+        return 0;
+    OsFile *b = OsFopen(pathB, "rb");
+    if (b == nullptr) {
+        OsFclose(a);
+        return 0;
+    }
+    unsigned char chunkA[4096];
+    unsigned char chunkB[4096];
+    int same = 1;
+    for (;;) {
+        size_t readA = OsFread(chunkA, 1, sizeof chunkA, a);
+        size_t readB = OsFread(chunkB, 1, sizeof chunkB, b);
+        if (readA != readB) {
+            same = 0;
+            break;
+        }
+        if (readA == 0)
+            break;
+        for (size_t i = 0; i < readA; i++)
+            if (chunkA[i] != chunkB[i]) {
+                same = 0;
+                break;
+            }
+        if (!same)
+            break;
+    }
+    OsFclose(a);
+    OsFclose(b);
+    return same;
+}
+
+static int SameFolder(const char *a, const char *b)
+{
+    char left[OS_MAX_PATH];
+    char right[OS_MAX_PATH];
+    if (!TextCopyWhole(left, sizeof left, a) || !TextCopyWhole(right, sizeof right, b))
+        return 0;
+    OsPathRemoveBackslash(left);
+    OsPathRemoveBackslash(right);
+    return TextCompareNoCase(left, right) == 0;
+}
+
+// Visits the earlier copies ("*.OLD") directly in oldFolder, as the engine
+// would select them. With paths null it only counts them; otherwise it fills
+// paths (room for capacity entries of OS_MAX_PATH) with the full path of each
+// copy that has an identical file in newFolder, logs the others, and gives
+// the number filled.
+static int CollectEarlierCopies(const char *oldFolder, const char *newFolder, char *paths, int capacity)
+{
+    char folder[OS_MAX_PATH];
+    char search[OS_MAX_PATH];
+    if (!TextCopyWhole(folder, sizeof folder, oldFolder) || OsPathAddBackslash(folder) == nullptr)
+        return 0;
+    if (!TextCopyWhole(search, sizeof search, folder) || !OsPathAppend(search, "*.*"))
+        return 0;
+    int sameFolder = SameFolder(oldFolder, newFolder);
+    int count = 0;
+    OsFindData entry;
+    OsFindHandle handle = OsFindFirst(search, &entry);
+    if (handle == OS_INVALID_FIND_HANDLE)
+        return 0;
+    do {
+        if (entry.name[0] == '.' || (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        char oldFile[OS_MAX_PATH];
+        if (!TextCopyWhole(oldFile, sizeof oldFile, folder) || !TextAppend(oldFile, sizeof oldFile, entry.name))
+            continue; // the engine can't reach it either
+        if (!OsPathMatchSpec(oldFile, kEarlierCopies[0]))
+            continue;
+        if (paths == nullptr) {
+            count++;
+            continue;
+        }
+        if (count >= capacity)
+            break;
+        char newFile[OS_MAX_PATH];
+        int copied = !sameFolder && TextCopyWhole(newFile, sizeof newFile, newFolder) &&
+                     OsPathAppend(newFile, entry.name) && IsExistingFile(newFile) == 1 &&
+                     SameContents(oldFile, newFile);
+        // The engine matches a pattern against the whole path, and a ';'
+        // would split this one into two masks, one of which could name
+        // another file.
+        int selectable = 1;
+        for (const char *c = entry.name; *c; c++)
+            if (*c == ';')
+                selectable = 0;
+        if (copied && selectable) {
+            TextCopyWhole(paths + (size_t)count * OS_MAX_PATH, OS_MAX_PATH, oldFile);
+            count++;
+        } else {
+            LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
+                       "Not Deleted: %s, no identical copy in new datafile folder", oldFile);
+        }
+    } while (OsFindNext(handle, &entry) == 0);
+    OsFindClose(handle);
+    return count;
+}
+
+// Deletes the earlier copies only where an identical copy now stands in the
+// data folder: a copy that failed, or a different file of that name there,
+// leaves the user's only copy in the old folder. The engine does the deleting
+// (and logs it), selecting each copy by its full path.
+static void DeleteCopiedEarlierCopies(char *oldFolder, const char *newFolder)
+{
+    int found = CollectEarlierCopies(oldFolder, newFolder, nullptr, 0);
+    char *paths = nullptr;
+    const char **patterns = nullptr;
+    int identical = 0;
+    if (found > 0) {
+        paths = (char *)OsAlloc((size_t)found * OS_MAX_PATH);
+        patterns = (const char **)OsAlloc((size_t)found * sizeof(const char *));
+        if (paths == nullptr || patterns == nullptr)
+            LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "Out of memory, no .OLD file deleted");
+        else
+            identical = CollectEarlierCopies(oldFolder, newFolder, paths, found);
+    }
+    for (int i = 0; i < identical; i++)
+        patterns[i] = paths + (size_t)i * OS_MAX_PATH;
+    if (identical > 0)
+        PerformActionOnFiles(FILE_DELETE, oldFolder, nullptr, patterns, identical, 1, 0, 0);
+    else
+        PerformActionOnFiles(FILE_DELETE, oldFolder, nullptr, kNoFile, COUNT_OF(kNoFile), 1, 0, 0);
+    if (paths)
+        OsFree(paths);
+    if (patterns)
+        OsFree((void *)patterns);
+}
+
+void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
+{
+    char oldFolder[OS_MAX_PATH];
+    char newFolder[OS_MAX_PATH];
+    char newExtension[] = ".OLD";
+    Log(LOG_INFO, "%s", "----## Started ##----");
+    Log(LOG_INFO, "OLD_DatafilePath: %s", oldDatafilePath);
+    Log(LOG_INFO, "NEW_DatafilePath: %s", newDatafilePath);
+    if (!HasText(oldDatafilePath) || !HasText(newDatafilePath)) {
+        // Without both folders every action would be refused or aimed at
+        // the current folder.
+        LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "Not Found: OLD_DatafilePath or NEW_DatafilePath");
+        Log(LOG_INFO, "%s", "----## Finished ##----");
+        return;
+    }
+
+    if (SetFolders(oldFolder, newFolder, oldDatafilePath, newDatafilePath, nullptr, nullptr)) {
+        Log(LOG_INFO, "%s", "Copying .LW and .OLD to new datafile folder");
+        Log(LOG_INFO, "Old: %s", oldFolder);
+        Log(LOG_INFO, "v5:  %s", newFolder);
+        PerformActionOnFiles(FILE_COPY, oldFolder, newFolder, kDataFilesAndCopies, COUNT_OF(kDataFilesAndCopies), 1, 0, 0);
+
+        // Clears the way for the renames below, but only of copies that are safe.
+        Log(LOG_INFO, "%s", "Deleting .OLD file from old ledgerwick folder");
+        Log(LOG_INFO, "Old: %s", oldFolder);
+        DeleteCopiedEarlierCopies(oldFolder, newFolder);
+
+        Log(LOG_INFO, "%s", "Renaming .LW to .OLD in old ledgerwick folder");
+        Log(LOG_INFO, "Old: %s", oldFolder);
+        PerformActionOnFiles(FILE_RENAME_EXT, oldFolder, newExtension, kDataFiles, COUNT_OF(kDataFiles), 1, 0, 0);
+
+        Log(LOG_INFO, "%s", "Delete any temp files that ledgerwick hasn't cleaned up");
+        Log(LOG_INFO, "Old: %s", oldFolder);
+        PerformActionOnFiles(FILE_DELETE, oldFolder, nullptr, kLeftovers, COUNT_OF(kLeftovers), 1, 0, 1);
+    }
+
+    Log(LOG_INFO, "%s", "Moving the 'Backups' to new datafile folder");
+    if (SetFolders(oldFolder, newFolder, oldDatafilePath, newDatafilePath, "Backups", "Automated Backups")) {
+        Log(LOG_INFO, "Old: %s", oldFolder);
+        Log(LOG_INFO, "v5:  %s", newFolder);
+        PerformActionOnFiles(FILE_MOVE, oldFolder, newFolder, kBackups, COUNT_OF(kBackups), 1, 1, 0);
+    }
+
+    Log(LOG_INFO, "%s", "Moving the 'Letters' to new datafile folder");
+    if (SetFolders(oldFolder, newFolder, oldDatafilePath, newDatafilePath, "Letters", "Letters")) {
+        Log(LOG_INFO, "Old: %s", oldFolder);
+        Log(LOG_INFO, "v5:  %s", newFolder);
+        PerformActionOnFiles(FILE_MOVE, oldFolder, newFolder, kLetters, COUNT_OF(kLetters), 1, 1, 1);
+    }
+
+    Log(LOG_INFO, "%s", "----## Finished ##----");
+}
