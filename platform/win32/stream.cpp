@@ -41,5 +41,9 @@ int OsFclose(OsFile *file)
 {
     if (file == NULL)
         return -1;
-    return fclose(Stream(file)) == 0 ? 0 : -1;
+    // msvcrt's fclose reports success even when its own final flush failed
+    // (a full disk, a device that takes no data): flush first to find out.
+    int flushed = fflush(Stream(file));
+    int closed = fclose(Stream(file));
+    return flushed == 0 && closed == 0 ? 0 : -1;
 }
