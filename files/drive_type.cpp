@@ -12,6 +12,9 @@ int IsFixedOrNetworkPath(const char *path)
     // A relative path has no root, hence no drive to ask about.
     if (!OsPathStripToRoot(root))
         return 0;
+    // PathStripToRoot leaves a share as \\server\share, while GetDriveType
+    // wants the root with its trailing backslash.
+    OsPathAddBackslash(root);
     unsigned type = OsGetDriveType(root);
     return type == OS_DRIVE_FIXED || type == OS_DRIVE_REMOTE;
 }

@@ -16,8 +16,17 @@ static int MovesOrCopies(int action)
 // tree the caller named: nothing is moved, copied or deleted through them.
 static int IsLinkedFolder(unsigned long attributes)
 {
-    return attributes != OS_INVALID_FILE_ATTRIBUTES && (attributes & OS_FILE_ATTRIBUTE_DIRECTORY) &&
-           (attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT);
+    return (attributes != OS_INVALID_FILE_ATTRIBUTES) && ((attributes & OS_FILE_ATTRIBUTE_DIRECTORY) != 0) &&
+           ((attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT) != 0);
+}
+
+// Whether folder (no trailing backslash) is the folder root (which has one).
+static int IsSameFolder(const char *folder, const char *root)
+{
+    size_t length = 0;
+    while (folder[length])
+        length++;
+    return TextCompareNoCaseN(folder, root, length) == 0 && root[length] == '\\' && root[length + 1] == '\0';
 }
 
 struct EngineCall {
@@ -29,7 +38,14 @@ struct EngineCall {
     int filter;
     int removeSourceFolder;
     int recurse;
+    // The outermost destination folder of a MOVE or COPY, else null. When it
+    // lies inside the source tree, walking into it would meet the files just
+    // written there, again and again, as far as the enumeration shows them.
+    const char *outputRoot;
 };
+
+static int RunCall(int action, char *sourceFolder, char *destination, const char *const *patterns,
+                   int patternCount, int filter, int removeSourceFolder, int recurse, const char *outputRoot);
 
 // One entry of the enumeration; gives the number of files it affected.
 static int ProcessEntry(const EngineCall *call, const OsFindData *entry)
@@ -37,10 +53,19 @@ static int ProcessEntry(const EngineCall *call, const OsFindData *entry)
     // ".", ".." and every dot-named file or folder stay out of it.
     if (entry->name[0] == '.')
         return 0;
+    int isFolder = (entry->attributes & OS_FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (isFolder && !call->recurse)
+        return 0;
 
     char sourcePath[OS_MAX_PATH];
     char destinationPath[OS_MAX_PATH];
-    if (!TextFormat(sourcePath, sizeof sourcePath, "%s%s", call->sourceFolder, entry->name)) {
+    int sourceFits = TextFormat(sourcePath, sizeof sourcePath, "%s%s", call->sourceFolder, entry->name);
+    // An unselected file gets no line, even one whose path is too long; the
+    // name alone decides for the "*.ext" patterns in use.
+    if (!isFolder &&
+        !MatchesAnyPattern(sourceFits ? sourcePath : entry->name, call->patterns, call->patternCount, call->filter))
+        return 0;
+    if (!sourceFits) {
         LogMessage(LOG_MODULE, kSection, LOG_ERROR, "%sSkipped, path too long: %s%s", kIndent,
                    call->sourceFolder, entry->name);
         return 0;
@@ -56,20 +81,19 @@ static int ProcessEntry(const EngineCall *call, const OsFindData *entry)
         return 0;
     }
 
-    if (entry->attributes & OS_FILE_ATTRIBUTE_DIRECTORY) {
-        if (!call->recurse)
-            return 0;
+    if (isFolder) {
         if (IsLinkedFolder(entry->attributes) ||
             (MovesOrCopies(call->action) && IsLinkedFolder(OsGetFileAttributes(destinationPath)))) {
             LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot followed (link): %s", kIndent, sourcePath);
             return 0;
         }
-        return PerformActionOnFiles(call->action, sourcePath, destinationPath, call->patterns, call->patternCount,
-                                    call->filter, call->removeSourceFolder, call->recurse);
+        if (call->outputRoot != nullptr && IsSameFolder(sourcePath, call->outputRoot)) {
+            LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot followed (destination): %s", kIndent, sourcePath);
+            return 0;
+        }
+        return RunCall(call->action, sourcePath, destinationPath, call->patterns, call->patternCount, call->filter,
+                       call->removeSourceFolder, call->recurse, call->outputRoot);
     }
-
-    if (!MatchesAnyPattern(sourcePath, call->patterns, call->patternCount, call->filter))
-        return 0;
     return PerformActionOnFiles_DoAction(call->action, sourcePath, destinationPath) ? 1 : 0;
 }
 
@@ -94,8 +118,8 @@ static int ProcessFolder(const EngineCall *call)
     return affected;
 }
 
-int PerformActionOnFiles(int action, char *sourceFolder, char *destination, const char *const *patterns,
-                         int patternCount, int filter, int removeSourceFolder, int recurse)
+static int RunCall(int action, char *sourceFolder, char *destination, const char *const *patterns,
+                   int patternCount, int filter, int removeSourceFolder, int recurse, const char *outputRoot)
 {
     int affected = 0;
     LogMessage(LOG_MODULE, kSection, LOG_INFO, "%s----## Started ##----", kIndent);
@@ -108,8 +132,10 @@ int PerformActionOnFiles(int action, char *sourceFolder, char *destination, cons
         LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot Validated Action", kIndent);
     } else {
         LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sValidated Action", kIndent);
+        if (outputRoot == nullptr && MovesOrCopies(action))
+            outputRoot = destination;
         EngineCall call = {action, sourceFolder, destination, patterns, patternCount,
-                           filter, removeSourceFolder, recurse};
+                           filter, removeSourceFolder, recurse, outputRoot};
         affected = ProcessFolder(&call);
         // The folder goes only when nothing is left in it; a failure is
         // the expected outcome for a folder that still holds something.
@@ -120,4 +146,11 @@ int PerformActionOnFiles(int action, char *sourceFolder, char *destination, cons
     LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sFilesAffected: %d", kIndent, affected);
     LogMessage(LOG_MODULE, kSection, LOG_INFO, "%s----## Finished ##----", kIndent);
     return affected;
+}
+
+int PerformActionOnFiles(int action, char *sourceFolder, char *destination, const char *const *patterns,
+                         int patternCount, int filter, int removeSourceFolder, int recurse)
+{
+    return RunCall(action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder, recurse,
+                   nullptr);
 }

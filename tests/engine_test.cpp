@@ -171,6 +171,7 @@ const char *const kDataPatterns[] = {"*.LW", "*.OLD"};
 const char *const kTempPatterns[] = {"*.LDB", "*.GID"};
 const char *const kLetterPatterns[] = {"*.RTF"};
 const char *const kLwPattern[] = {"*.LW"};
+const std::string kFullDestination = "C:\\lwtest\\" + std::string(OS_MAX_PATH - 1 - 10, 'd');
 
 class EngineTest : public HostTest {
 protected:
@@ -285,6 +286,27 @@ TEST_F(EngineTest, MoveBuildsTheDestinationTreeOnlyWhereFilesArrive)
     EXPECT_FALSE(HostFolderExists("D:\\lwtest\\None"));
 }
 
+// A destination inside the source tree is not walked into: the files just
+// written there would otherwise be met again, as deep as the enumeration
+// happens to show them (the result would hang on its order).
+TEST_F(EngineTest, DestinationInsideTheSourceTreeIsNotWalked)
+{
+    for (const char *name : {"A.LW", "Data.LW", "Sub\\b.LW"})
+        HostWriteFile(std::string("C:\\lwtest\\Old\\") + name, name);
+    PathBuffer source("C:\\lwtest\\Old"), destination("c:\\LWTEST\\old\\copy");
+    EXPECT_EQ(PerformActionOnFiles(FILE_COPY, source.text, destination.text, kLwPattern, 1, 1, 0, 1), 3);
+    EXPECT_EQ(HostTree("C:\\lwtest\\Old"), (std::vector<std::string>{"A.LW", "Data.LW", "Sub\\b.LW", "copy\\A.LW",
+                                                                     "copy\\Data.LW", "copy\\Sub\\b.LW"}));
+
+    // Deeper down: the tree's own Inner\Letters is where the files go.
+    for (const char *name : {"a.RTF", "Inner\\b.RTF"})
+        HostWriteFile(std::string("C:\\lwtest\\Letters\\") + name, name);
+    PathBuffer from("C:\\lwtest\\Letters"), into("C:\\lwtest\\Letters\\Inner\\Letters");
+    EXPECT_EQ(PerformActionOnFiles(FILE_MOVE, from.text, into.text, kLetterPatterns, 1, 1, 1, 1), 2);
+    EXPECT_EQ(HostTree("C:\\lwtest\\Letters"),
+              (std::vector<std::string>{"Inner\\Letters\\Inner\\b.RTF", "Inner\\Letters\\a.RTF"}));
+}
+
 TEST_F(EngineTest, MoveNeverReplacesAFileButCopyDoes)
 {
     HostWriteFile("C:\\lwtest\\Old\\Data.LW", "new");
@@ -349,6 +371,8 @@ TEST_F(EngineTest, RefusedCallsDoNothingAndChangeNoBuffer)
         {FILE_MOVE, "C:\\lwtest\\Old", nullptr, "C:\\lwtest\\Old", "[NULL]"},
         {FILE_COPY, "C:\\lwtest\\Old", nullptr, "C:\\lwtest\\Old", "[NULL]"},
         {FILE_COPY, "C:\\lwtest\\Old", "", "C:\\lwtest\\Old", "[NULL]"}, // no folder to copy into
+        // No room for the backslash: refused rather than glued to the names.
+        {FILE_COPY, "C:\\lwtest\\Old", kFullDestination.c_str(), "C:\\lwtest\\Old", kFullDestination.c_str()},
         {FILE_RENAME_EXT, "C:\\lwtest\\Old", "OLD", "C:\\lwtest\\Old", "OLD"},
         {FILE_RENAME_EXT, "C:\\lwtest\\Old", ".", "C:\\lwtest\\Old", "."},
         {FILE_RENAME_EXT, "C:\\lwtest\\Old", nullptr, "C:\\lwtest\\Old", "[NULL]"},
@@ -476,6 +500,9 @@ TEST_F(EngineTest, OverLongEntriesAreSkippedAndNamed)
     const std::string longName = std::string(200, 'f') + ".LW";
     HostWriteFile("C:\\lwtest\\s\\" + longName, "x");
     HostWriteFile("C:\\lwtest\\s\\ok.LW", "x");
+    // Neither an unselected file nor a folder that is not walked gets a line.
+    HostWriteFile("C:\\lwtest\\s\\" + std::string(200, 'f') + ".txt", "x");
+    HostMakeFolder("C:\\lwtest\\s\\" + std::string(200, 'd'));
     const std::string longFolder = "C:\\lwtest\\" + std::string(60, 'L');
     ASSERT_EQ(OsRename("C:\\lwtest\\s", longFolder.c_str()), 0);
     // Cleaning up works with MAX_PATH paths too: shorten the folder again.
@@ -490,7 +517,8 @@ TEST_F(EngineTest, OverLongEntriesAreSkippedAndNamed)
                     {Lines{Error("Skipped, path too long: " + longFolder + "\\" + longName)},
                      Did(true, "DELETE", longFolder + "\\ok.LW", "[NULL]")},
                     1));
-    EXPECT_EQ(HostList(longFolder), (std::vector<std::string>{longName}));
+    EXPECT_EQ(HostList(longFolder), (std::vector<std::string>{std::string(200, 'd') + "\\", longName,
+                                                           std::string(200, 'f') + ".txt"}));
 
     // A destination that would grow too long.
     ClearLog();
