@@ -4,13 +4,14 @@
 #include "installer.h"
 #include "settings/settings.h"
 
-#include <limits.h>
 #include <string.h>
 
 static const char kProductTitle[] = "Ledgerwick Complete";
 
 // The handle as the runtime's atoi reads it: white space, an optional sign,
-// decimal digits up to the first other character; out of range saturates.
+// decimal digits up to the first other character. msvcrt keeps the low 32
+// bits of a number that outgrows an int, so a handle stored as an unsigned
+// value still reads back as the same handle.
 static int ParseHandleText(const char *text)
 {
     const char *p = text;
@@ -19,18 +20,12 @@ static int ParseHandleText(const char *text)
     int negative = 0;
     if (*p == '+' || *p == '-')
         negative = *p++ == '-';
-    long long value = 0;
-    for (; *p >= '0' && *p <= '9'; p++) {
-        if (value <= (long long)INT_MAX + 1)
-            value = value * 10 + (*p - '0');
-    }
+    uint32_t value = 0;
+    for (; *p >= '0' && *p <= '9'; p++)
+        value = value * 10u + (uint32_t)(*p - '0');
     if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return (int)value;
+        value = 0u - value;
+    return (int32_t)value;
 }
 
 OsWindow ReadStoredWindowHandle(void)

@@ -82,6 +82,9 @@ TEST_F(InstallerFilenameTest, SourceLineGivesTheStoredName)
         {"tab before the bar", "Source: C:\\Setup\\Setup.exe\t|x\r\n", "Setup.exe"},
         {"spaces inside the name stay", "Source: C:\\Setup\\My Setup.exe |x\r\n", "My Setup.exe"},
         {"line longer than the read buffer", longLine + "\r\nSource: C:\\Setup\\After.exe|x\r\n", "After.exe"},
+        // Read 2047 characters at a time, each piece counts as a line.
+        {"prefix at the start of a later piece", std::string(2047, 'L') + "Source: C:\\Setup\\Piece.exe|x\r\n",
+         "Piece.exe"},
     };
     int index = 0;
     for (const ListCase &c : cases) {

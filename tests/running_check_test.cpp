@@ -132,6 +132,13 @@ TEST_F(RunningCheckTest, NoKnownHandleWritesNothing)
         ASSERT_TRUE(StoredHandle(&stored));
         EXPECT_EQ(stored, text);
     }
+    // Nor is "0" itself rewritten: a rewrite would store 2 bytes, not these 3.
+    const std::string zeroTwice("0\0\0", 3);
+    HostRegSet(OS_HKEY_CURRENT_USER, "hWnd", OS_REG_SZ, zeroTwice.data(), 3);
+    EXPECT_EQ(IsRunning(), 0);
+    std::string bytes;
+    ASSERT_TRUE(HostRegGet(OS_HKEY_CURRENT_USER, "hWnd", &bytes));
+    EXPECT_EQ(bytes, zeroTwice);
 }
 
 struct ParseCase {
@@ -151,9 +158,11 @@ TEST_F(RunningCheckTest, StoredHandleParsing)
         {"abc123", 0},
         {"+-5", 0},
         {"000000000000065580", 65580},
-        // Beyond an int the runtime's atoi saturates.
-        {"99999999999", INT_MAX},
-        {"-99999999999", INT_MIN},
+        // Beyond an int, msvcrt's atoi keeps the low 32 bits.
+        {"99999999999", 1215752191},
+        {"-99999999999", -1215752191},
+        {"4294967297", 1},
+        {"2147483648", INT_MIN},
     };
     for (const ParseCase &c : cases) {
         SCOPED_TRACE(c.text);

@@ -28,24 +28,41 @@ static std::string UnixPath(const std::string &windowsPath)
     return result;
 }
 
-static void RunUnix(const char *program, const std::string &arguments)
+// Wine does not wait for a Unix child through its process handle, and a
+// link to a device may not show through GetFileAttributes at all: the shell
+// that runs the command touches a marker file when it is done, and that is
+// waited for instead.
+static void RunUnix(const std::string &command)
 {
-    std::string commandLine = std::string(program) + " " + arguments;
+    static int serial = 0;
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    const std::string marker = std::string(temp) + "lw_unix_done_" + std::to_string(GetCurrentProcessId()) + "_" +
+                               std::to_string(++serial);
+    const std::string unixMarker = UnixPath(marker);
+    ASSERT_FALSE(unixMarker.empty()) << marker;
+    std::string commandLine = "/bin/sh -c \"" + command + "; : > '" + unixMarker + "'\"";
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back('\0');
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    std::string image = std::string("Z:") + program;
-    for (char &c : image)
-        if (c == '/')
-            c = '\\';
-    ASSERT_TRUE(CreateProcessA(image.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &process))
+    ASSERT_TRUE(CreateProcessA("Z:\\bin\\sh", buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process))
         << commandLine;
-    WaitForSingleObject(process.hProcess, 30000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    for (int i = 0; i < 1000 && GetFileAttributesA(marker.c_str()) == INVALID_FILE_ATTRIBUTES; i++)
+        Sleep(10);
+    EXPECT_NE(DeleteFileA(marker.c_str()), 0) << "no end of: " << commandLine;
+}
+
+// Single quotes keep the shell off the path (test paths hold none); the
+// programs are named by full path, as the child's PATH is not the user's.
+static std::string Quoted(const std::string &unixPath)
+{
+    EXPECT_FALSE(unixPath.empty());
+    return "'" + unixPath + "'";
 }
 
 bool CanMakeLinks()
@@ -53,28 +70,19 @@ bool CanMakeLinks()
     return !UnixPath("C:\\").empty();
 }
 
-// Wine does not wait for a Unix child through its process handle: wait for
-// the link itself.
-static void WaitForLink(const std::string &link, bool present)
-{
-    for (int i = 0; i < 200; i++) {
-        bool there = OsGetFileAttributes(link.c_str()) != OS_INVALID_FILE_ATTRIBUTES;
-        if (there == present)
-            return;
-        Sleep(25);
-    }
-}
-
 void MakeLink(const std::string &target, const std::string &link)
 {
-    RunUnix("/bin/ln", "-s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"");
-    WaitForLink(link, true);
+    MakeUnixLink(UnixPath(target), link);
+}
+
+void MakeUnixLink(const std::string &unixTarget, const std::string &link)
+{
+    RunUnix("/bin/ln -s " + Quoted(unixTarget) + " " + Quoted(UnixPath(link)));
 }
 
 void RemoveLink(const std::string &link)
 {
-    RunUnix("/bin/rm", "-f \"" + UnixPath(link) + "\"");
-    WaitForLink(link, false);
+    RunUnix("/bin/rm -f " + Quoted(UnixPath(link)));
 }
 #else
 static std::string Posix(const std::string &windowsPath)
@@ -91,7 +99,12 @@ bool CanMakeLinks()
 
 void MakeLink(const std::string &target, const std::string &link)
 {
-    ASSERT_EQ(symlink(Posix(target).c_str(), Posix(link).c_str()), 0) << link;
+    MakeUnixLink(Posix(target), link);
+}
+
+void MakeUnixLink(const std::string &unixTarget, const std::string &link)
+{
+    ASSERT_EQ(symlink(unixTarget.c_str(), Posix(link).c_str()), 0) << link;
 }
 
 void RemoveLink(const std::string &link)

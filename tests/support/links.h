@@ -10,6 +10,8 @@
 // False where links can't be made (a Wine without its Unix-name call).
 bool CanMakeLinks();
 void MakeLink(const std::string &target, const std::string &link);
+// A link to a Unix path that no drive letter names, such as /dev/full.
+void MakeUnixLink(const std::string &unixTarget, const std::string &link);
 void RemoveLink(const std::string &link);
 
 // Links are taken away again by the test itself: a host reset never walks
