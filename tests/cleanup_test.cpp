@@ -3,6 +3,7 @@
 // desktop shortcuts, the shell-folder fall-backs, and paths too long to touch.
 #include "upgrade/upgrade.h"
 #include "support/host.h"
+#include "support/log_reader.h"
 #include "support/links.h"
 
 #ifndef _WIN32
@@ -10,7 +11,6 @@
 #endif
 
 #include <algorithm>
-#include <ctype.h>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,77 +32,9 @@ const char *const kGroupShortcuts[] = {"Ledgerwick Complete.lnk", "Ledgerwick De
                                        "Make Installation Disks.lnk", "UnInstall.lnk"};
 const char *const kDesktopShortcuts[] = {"Ledgerwick Complete.lnk", "Ledgerwick Demo.lnk"};
 
-struct Line {
-    std::string level, section, message;
-};
+using Line = LogEntry;
 
-std::string Trim(const std::string &text)
-{
-    size_t end = text.find_last_not_of(' ');
-    return end == std::string::npos ? "" : text.substr(0, end + 1);
-}
-
-std::string Pad(const std::string &text, size_t width)
-{
-    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
-bool StartsEntry(const std::string &line)
-{
-    static const char shape[] = "[00:00:00.000]\t[";
-    if (line.size() < sizeof shape - 1)
-        return false;
-    for (size_t i = 0; i + 1 < sizeof shape; i++) {
-        if (shape[i] == '0' ? !isdigit((unsigned char)line[i]) : line[i] != shape[i])
-            return false;
-    }
-    return true;
-}
-
-// Every entry of the log, each checked against the exact line layout; a
-// message holding line feeds spans several lines of the file.
-std::vector<Line> ReadLog()
-{
-    std::vector<Line> lines;
-    std::string path = HostShellFolder(OS_CSIDL_APPDATA) + "\\LWInst.log";
-    if (!HostFileExists(path))
-        return lines;
-    std::string text = HostReadFile(path);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(text.begin(), text.end(), '\r'));
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            ADD_FAILURE() << "the log does not end with a line end";
-            end = text.size();
-        }
-        std::string line = text.substr(start, end - start);
-        start = end + 2;
-        if (!StartsEntry(line)) {
-            if (lines.empty())
-                ADD_FAILURE() << "not a log line: " << line;
-            else
-                lines.back().message += "\n" + line;
-            continue;
-        }
-        std::string rest = line.substr(15);
-        size_t dash = rest.find(" - ");
-        size_t close = rest.find("]\t", dash == std::string::npos ? 0 : dash);
-        size_t tab = rest.find('\t', close == std::string::npos ? 0 : close + 2);
-        if (dash == std::string::npos || close == std::string::npos || tab == std::string::npos) {
-            ADD_FAILURE() << "not a log line: " << line;
-            continue;
-        }
-        Line entry{Trim(rest.substr(close + 2, tab - close - 2)), Trim(rest.substr(dash + 3, close - dash - 3)),
-                   rest.substr(tab + 1)};
-        std::string module = Trim(rest.substr(1, dash - 1));
-        EXPECT_EQ(module, "Upgrade.dll");
-        EXPECT_EQ(rest, "[" + Pad(module, 15) + " - " + Pad(entry.section, 30) + "]\t" + Pad(entry.level, 5) + "\t" +
-                            entry.message);
-        lines.push_back(entry);
-    }
-    return lines;
-}
+std::vector<Line> ReadLog() { return ReadLogEntries(); }
 
 // One section's entries as "LEVEL message".
 std::vector<std::string> SectionLog(const char *section)
@@ -343,7 +275,8 @@ TEST_F(CleanupTest, UserFilesInAnyOldSubFolderAreKept)
 // What lies behind a link is not part of the old installation: neither a
 // link below a sub-folder nor a sub-folder that is itself a link is walked
 // through, whether the folder is cleared by the engine or, around a user's
-// file, by the clean-up's own pass.
+// file, by the clean-up's own pass. A file that carries the reparse-point
+// mark (as compressed or cloud files do) is still judged by its name.
 TEST_F(CleanupTest, LinksInsideTheOldFolderAreNeverWalkedThrough)
 {
     if (!CanMakeLinks())
@@ -355,17 +288,23 @@ TEST_F(CleanupTest, LinksInsideTheOldFolderAreNeverWalkedThrough)
         HostWriteFile(Join(outside, "keep.txt"), "precious");
         HostWriteFile(Join(outside, "Sub\\deep.LW"), "precious");
         HostWriteFile(Join(kOld, "Letters\\a.doc"), "x");
+        HostMakeFolder(Join(kOld, "Backups"));
         if (userFileInLetters)
             HostWriteFile(Join(kOld, "Letters\\Note.RTF"), "note");
         {
             Links links;
             links.Make(outside, Join(kOld, "Letters\\Link"));
             links.Make(outside, Join(kOld, "Manual"));
+            links.Make(Join(outside, "keep.txt"), Join(kOld, "Backups\\Linked.BK1"));
 
             DeleteOldVersion(kOld.c_str());
 
             EXPECT_FALSE(HostFileExists(Join(kOld, "Letters\\a.doc")));
             EXPECT_EQ(HostFileExists(Join(kOld, "Letters\\Note.RTF")), userFileInLetters);
+            EXPECT_TRUE(HostFileExists(Join(kOld, "Backups\\Linked.BK1")));
+            std::vector<std::string> log = SectionLog("DeleteOldVersion");
+            EXPECT_NE(std::find(log.begin(), log.end(), "INFO Not followed (link): " + Join(kOld, "Manual")),
+                      log.end());
         }
         EXPECT_EQ(HostTree(outside), Sorted({"Sub\\deep.LW", "keep.txt"}));
         EXPECT_EQ(HostReadFile(Join(outside, "keep.txt")), "precious");

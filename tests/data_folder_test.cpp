@@ -2,13 +2,13 @@
 // documents folder, stored then; nothing invented when neither can be had.
 #include "upgrade/upgrade.h"
 #include "support/host.h"
+#include "support/log_reader.h"
 
 #ifndef _WIN32
 #include "platform/sim_host.h"
 #endif
 
 #include <cstring>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -22,28 +22,14 @@ protected:
         HostRegSetText(OS_HKEY_CURRENT_USER, "EnableDebugLog", "1");
     }
 
-    // "LEVEL message" of every line, after checking the line's shape and
-    // section.
+    // "LEVEL message" of every line; every line must carry the step's section.
     static std::vector<std::string> Log()
     {
         std::vector<std::string> lines;
-        std::string path = HostShellFolder(OS_CSIDL_APPDATA) + "\\LWInst.log";
-        if (!HostFileExists(path))
-            return lines;
-        static const std::regex shape(
-            R"(\[[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}\]\t\[Upgrade\.dll     - GetDefaultDataFilePath        \]\t(INFO|ERROR) ?\t(.*)\r)");
-        std::string content = HostReadFile(path);
-        size_t start = 0, end;
-        while ((end = content.find('\n', start)) != std::string::npos) {
-            std::string raw = content.substr(start, end - start);
-            std::smatch m;
-            if (std::regex_match(raw, m, shape))
-                lines.push_back(m[1].str() + " " + m[2].str());
-            else
-                ADD_FAILURE() << "malformed log line: " << raw;
-            start = end + 1;
+        for (const LogEntry &entry : ReadLogEntries()) {
+            EXPECT_EQ(entry.section, "GetDefaultDataFilePath") << entry.message;
+            lines.push_back(entry.level + " " + entry.message);
         }
-        EXPECT_EQ(start, content.size()) << "unterminated last line";
         return lines;
     }
 

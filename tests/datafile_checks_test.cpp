@@ -2,6 +2,7 @@
 // into the data folder, and when its setting is cleared.
 #include "upgrade/upgrade.h"
 #include "support/host.h"
+#include "support/log_reader.h"
 
 #include <string>
 #include <vector>
@@ -14,50 +15,14 @@ const char kMissing[] = "<missing>";
 const char kOld[] = "C:\\Ledgerwick";
 const char kNew[] = "C:\\lwtest\\Ledgerwick Data";
 
-std::string TrimRight(std::string text)
-{
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
-}
-
-// The messages of the log (everything after the third tab), each prefixed
-// with its level when that is not INFO. Every line must carry this library's
-// module and the given section.
+// The messages of the log, each prefixed with its level when that is not
+// INFO. Every line must carry the given section.
 std::vector<std::string> LogMessages(const char *section)
 {
     std::vector<std::string> messages;
-    std::string path = HostShellFolder(OS_CSIDL_APPDATA) + "\\LWInst.log";
-    if (!HostFileExists(path))
-        return messages;
-    std::string content = HostReadFile(path);
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find("\r\n", start);
-        if (end == std::string::npos) {
-            ADD_FAILURE() << "line without CR LF: " << content.substr(start);
-            break;
-        }
-        std::string line = content.substr(start, end - start);
-        start = end + 2;
-        size_t tab1 = line.find('\t');
-        size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
-        size_t tab3 = tab2 == std::string::npos ? tab2 : line.find('\t', tab2 + 1);
-        if (tab3 == std::string::npos) {
-            ADD_FAILURE() << "malformed line: " << line;
-            continue;
-        }
-        std::string where = line.substr(tab1 + 1, tab2 - tab1 - 1); // [module - section]
-        size_t dash = where.find(" - ");
-        if (where.size() < 2 || where.front() != '[' || where.back() != ']' || dash == std::string::npos) {
-            ADD_FAILURE() << "malformed module and section: " << line;
-            continue;
-        }
-        std::string message = line.substr(tab3 + 1);
-        EXPECT_EQ(TrimRight(where.substr(1, dash - 1)), "Upgrade.dll") << message;
-        EXPECT_EQ(TrimRight(where.substr(dash + 3, where.size() - dash - 4)), section) << message;
-        std::string level = TrimRight(line.substr(tab2 + 1, tab3 - tab2 - 1));
-        messages.push_back(level == "INFO" ? message : level + " " + message);
+    for (const LogEntry &entry : ReadLogEntries()) {
+        EXPECT_EQ(entry.section, section) << entry.message;
+        messages.push_back(entry.level == "INFO" ? entry.message : entry.level + " " + entry.message);
     }
     return messages;
 }

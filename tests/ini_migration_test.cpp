@@ -2,6 +2,7 @@
 // log it writes, and when the old INI file may go.
 #include "upgrade/upgrade.h"
 #include "support/host.h"
+#include "support/log_reader.h"
 
 #ifndef _WIN32
 #include "platform/sim_host.h"
@@ -17,57 +18,9 @@ namespace {
 const char kSection[] = "WriteIniSettingsToRegistry";
 const char kMissing[] = "<missing>";
 
-struct LogLine {
-    std::string module, section, level, message;
-};
+using LogLine = LogEntry;
 
-std::string TrimRight(std::string text)
-{
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
-}
-
-// Every line of the log, split into its fields. The message is everything
-// after the third tab.
-std::vector<LogLine> ReadLog()
-{
-    std::vector<LogLine> lines;
-    std::string path = HostShellFolder(OS_CSIDL_APPDATA) + "\\LWInst.log";
-    if (!HostFileExists(path))
-        return lines;
-    std::string content = HostReadFile(path);
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find("\r\n", start);
-        if (end == std::string::npos) {
-            ADD_FAILURE() << "line without CR LF: " << content.substr(start);
-            break;
-        }
-        std::string line = content.substr(start, end - start);
-        start = end + 2;
-        size_t tab1 = line.find('\t');
-        size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
-        size_t tab3 = tab2 == std::string::npos ? tab2 : line.find('\t', tab2 + 1);
-        if (tab3 == std::string::npos) {
-            ADD_FAILURE() << "malformed line: " << line;
-            continue;
-        }
-        std::string where = line.substr(tab1 + 1, tab2 - tab1 - 1); // [module - section]
-        size_t dash = where.find(" - ");
-        if (where.size() < 2 || where.front() != '[' || where.back() != ']' || dash == std::string::npos) {
-            ADD_FAILURE() << "malformed module and section: " << line;
-            continue;
-        }
-        LogLine parsed;
-        parsed.module = TrimRight(where.substr(1, dash - 1));
-        parsed.section = TrimRight(where.substr(dash + 3, where.size() - dash - 4));
-        parsed.level = TrimRight(line.substr(tab2 + 1, tab3 - tab2 - 1));
-        parsed.message = line.substr(tab3 + 1);
-        lines.push_back(parsed);
-    }
-    return lines;
-}
+std::vector<LogLine> ReadLog() { return ReadLogEntries(); }
 
 // The messages of the log, each prefixed with its level when that is not
 // INFO; every line must carry this library's module and the step's section.

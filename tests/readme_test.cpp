@@ -2,13 +2,13 @@
 // lines, and the cases where it is not written.
 #include "upgrade/upgrade.h"
 #include "support/host.h"
+#include "support/log_reader.h"
 
 #ifndef _WIN32
 #include "platform/sim_host.h"
 #endif
 
 #include <algorithm>
-#include <ctype.h>
 #include <string>
 #include <vector>
 
@@ -38,77 +38,9 @@ std::string OnDisk(const std::string &text)
     return bytes;
 }
 
-struct Line {
-    std::string level, section, message;
-};
+using Line = LogEntry;
 
-std::string Trim(const std::string &text)
-{
-    size_t end = text.find_last_not_of(' ');
-    return end == std::string::npos ? "" : text.substr(0, end + 1);
-}
-
-std::string Pad(const std::string &text, size_t width)
-{
-    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
-
-bool StartsEntry(const std::string &line)
-{
-    static const char shape[] = "[00:00:00.000]\t[";
-    if (line.size() < sizeof shape - 1)
-        return false;
-    for (size_t i = 0; i + 1 < sizeof shape; i++) {
-        if (shape[i] == '0' ? !isdigit((unsigned char)line[i]) : line[i] != shape[i])
-            return false;
-    }
-    return true;
-}
-
-// Every entry of the log, each checked against the exact line layout; the
-// note's text spans several lines of the file.
-std::vector<Line> ReadLog()
-{
-    std::vector<Line> lines;
-    std::string path = HostShellFolder(OS_CSIDL_APPDATA) + "\\LWInst.log";
-    if (!HostFileExists(path))
-        return lines;
-    std::string text = HostReadFile(path);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(text.begin(), text.end(), '\r'));
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            ADD_FAILURE() << "the log does not end with a line end";
-            end = text.size();
-        }
-        std::string line = text.substr(start, end - start);
-        start = end + 2;
-        if (!StartsEntry(line)) {
-            if (lines.empty())
-                ADD_FAILURE() << "not a log line: " << line;
-            else
-                lines.back().message += "\n" + line;
-            continue;
-        }
-        std::string rest = line.substr(15);
-        size_t dash = rest.find(" - ");
-        size_t close = rest.find("]\t", dash == std::string::npos ? 0 : dash);
-        size_t tab = rest.find('\t', close == std::string::npos ? 0 : close + 2);
-        if (dash == std::string::npos || close == std::string::npos || tab == std::string::npos) {
-            ADD_FAILURE() << "not a log line: " << line;
-            continue;
-        }
-        Line entry{Trim(rest.substr(close + 2, tab - close - 2)), Trim(rest.substr(dash + 3, close - dash - 3)),
-                   rest.substr(tab + 1)};
-        std::string module = Trim(rest.substr(1, dash - 1));
-        EXPECT_EQ(module, "Upgrade.dll");
-        EXPECT_EQ(rest, "[" + Pad(module, 15) + " - " + Pad(entry.section, 30) + "]\t" + Pad(entry.level, 5) + "\t" +
-                            entry.message);
-        lines.push_back(entry);
-    }
-    return lines;
-}
+std::vector<Line> ReadLog() { return ReadLogEntries(); }
 
 // The whole log as "section: LEVEL message".
 std::vector<std::string> Log()

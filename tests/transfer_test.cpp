@@ -4,6 +4,7 @@
 // faults of the host in the middle of the transfer. Nothing may be lost.
 #include "upgrade/upgrade.h"
 #include "support/host.h"
+#include "support/log_reader.h"
 
 #ifndef _WIN32
 #include "platform/sim_host.h"
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <map>
-#include <regex>
 #include <tuple>
 #include <string>
 #include <vector>
@@ -96,31 +96,8 @@ protected:
     static std::vector<LogLine> ReadLog()
     {
         std::vector<LogLine> lines;
-        std::string path = HostShellFolder(OS_CSIDL_APPDATA) + "\\LWInst.log";
-        if (!HostFileExists(path))
-            return lines;
-        static const std::regex shape(
-            R"(\[[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}\]\t\[Upgrade\.dll     - (.{30,})\]\t(INFO |ERROR|FATAL)\t(.*))");
-        std::string content = HostReadFile(path);
-        size_t start = 0;
-        while (start < content.size()) {
-            size_t end = content.find("\r\n", start);
-            if (end == std::string::npos) {
-                ADD_FAILURE() << "unterminated log line: " << content.substr(start);
-                break;
-            }
-            std::string raw = content.substr(start, end - start);
-            std::smatch m;
-            if (!std::regex_match(raw, m, shape)) {
-                ADD_FAILURE() << "malformed log line: " << raw;
-            } else {
-                std::string section = m[1], level = m[2];
-                section.erase(section.find_last_not_of(' ') + 1);
-                level.erase(level.find_last_not_of(' ') + 1);
-                lines.push_back({section, level, m[3]});
-            }
-            start = end + 2;
-        }
+        for (const LogEntry &entry : ReadLogEntries())
+            lines.push_back({entry.section, entry.level, entry.message});
         return lines;
     }
 
@@ -212,21 +189,30 @@ TEST_F(TransferTest, FilesAlreadyInTheDataFolder)
     LayOutWalkThrough();
     HostWriteFile(Old("Letters\\2004\\Late.rtf"), Bytes("late"));
     HostWriteFile(Old("Backups\\Note.txt"), Bytes("note"));
-    HostWriteFile(New("Accounts.LW"), Bytes("stale"));
+    HostWriteFile(New("Accounts.LW"), Bytes("other"));
     HostWriteFile(New("Automated Backups\\Accounts.BK1"), Bytes("newer bk1"));
+    // An earlier copy that a run before carried over, and a different file
+    // of its name that has since turned up in the old folder.
+    HostWriteFile(New("Books.OLD"), Bytes("earliest"));
+    HostWriteFile(Old("Books.OLD"), Bytes("books"));
     Transfer();
 
-    // A copy replaces; a move onto an existing name leaves both files.
-    EXPECT_EQ(HostReadFile(New("Accounts.LW")), Bytes("accounts"));
+    // Neither a copy nor a move replaces a different file: both files stay.
+    EXPECT_EQ(HostReadFile(New("Accounts.LW")), Bytes("other"));
+    EXPECT_EQ(HostReadFile(Old("Accounts.OLD")), Bytes("accounts"));
+    EXPECT_EQ(HostReadFile(New("Books.OLD")), Bytes("earliest"));
+    EXPECT_EQ(HostReadFile(Old("Books.OLD")), Bytes("books"));
+    EXPECT_TRUE(LogHas(T("Not Copied: " + Old("Accounts.LW") + ", a different file of that name is in new datafile folder",
+                         "ERROR")));
     EXPECT_EQ(HostReadFile(New("Automated Backups\\Accounts.BK1")), Bytes("newer bk1"));
     EXPECT_EQ(HostReadFile(Old("Backups\\Accounts.BK1")), Bytes("bk1"));
     EXPECT_EQ(HostReadFile(New("Automated Backups\\Accounts.BK2")), Bytes("bk2"));
     EXPECT_EQ(HostReadFile(New("Letters\\2004\\Late.rtf")), Bytes("late"));
     EXPECT_EQ(HostTree(kOld), (std::vector<std::string>{"Accounts.OLD", "Backups\\Accounts.BK1",
-                                                         "Backups\\Note.txt", "LEDGER.EXE"}));
+                                                         "Backups\\Note.txt", "Books.OLD", "LEDGER.EXE"}));
     EXPECT_EQ(HostTree(data), (std::vector<std::string>{"Accounts.LW", "Automated Backups\\Accounts.BK1",
-                                                         "Automated Backups\\Accounts.BK2", "Letters\\2004\\Late.rtf",
-                                                         "Letters\\Reminder.RTF"}));
+                                                         "Automated Backups\\Accounts.BK2", "Books.OLD",
+                                                         "Letters\\2004\\Late.rtf", "Letters\\Reminder.RTF"}));
     EXPECT_TRUE(LogHas(A("MOVE: N - " + Old("Backups\\Accounts.BK1") + " => " + New("Automated Backups\\Accounts.BK1"),
                          false)));
 }

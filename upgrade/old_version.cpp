@@ -68,12 +68,19 @@ static int IsUserFile(const char *name)
 }
 
 // Names beginning with "." are passed over, as the file engine passes over
-// them: neither pass ever deletes them. A link to a folder (a junction, a
-// symbolic link, a mount point) is never entered: what lies behind it is not
-// part of the old installation.
+// them: neither pass ever deletes them.
 static int IsSkippedEntry(const OsFindData *entry)
 {
-    return entry->name[0] == '.' || (entry->attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return entry->name[0] == '.';
+}
+
+// A link to a folder (a junction, a symbolic link, a mount point) is never
+// entered: what lies behind it is not part of the old installation. A file
+// with the reparse-point mark (compressed, deduplicated, cloud) is an
+// ordinary file and is judged by its name like any other.
+static int IsLinkedFolder(const OsFindData *entry)
+{
+    return (entry->attributes & OS_FILE_ATTRIBUTE_DIRECTORY) && (entry->attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 // 1 when the folder (and, with recurse, any folder below it) holds a user
@@ -90,7 +97,7 @@ static int FolderHoldsUserFiles(const char *folder, int recurse)
         return IsExistingFolder(folder) ? 1 : 0;
     int found = 0;
     do {
-        if (IsSkippedEntry(&entry))
+        if (IsSkippedEntry(&entry) || IsLinkedFolder(&entry))
             continue;
         if (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) {
             if (!recurse)
@@ -126,7 +133,9 @@ static void RemoveAllButUserFiles(const char *folder, int recurse)
             char path[OS_MAX_PATH];
             if (!JoinOrRefuse(path, folder, entry.name))
                 continue;
-            if (isFolder) {
+            if (IsLinkedFolder(&entry)) {
+                LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Not followed (link): %s", path);
+            } else if (isFolder) {
                 RemoveAllButUserFiles(path, recurse);
             } else if (IsUserFile(entry.name)) {
                 LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Kept:  %s", path);

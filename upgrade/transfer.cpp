@@ -88,12 +88,41 @@ static int SameFolder(const char *a, const char *b)
     return TextCompareNoCase(left, right) == 0;
 }
 
-// Visits the earlier copies ("*.OLD") directly in oldFolder, as the engine
-// would select them. With paths null it only counts them; otherwise it fills
-// paths (room for capacity entries of OS_MAX_PATH) with the full path of each
-// copy that has an identical file in newFolder, logs the others, and gives
-// the number filled.
-static int CollectEarlierCopies(const char *oldFolder, const char *newFolder, char *paths, int capacity)
+// How a file of the old folder is judged against the file of its name in the
+// data folder.
+enum {
+    // Deleting an earlier copy: only where the data folder holds its bytes.
+    KEEP_UNLESS_IDENTICAL,
+    // Copying: never over a different file, which may be the user's only copy
+    // of it (a newer data file, or an earlier copy carried by a run before).
+    COPY_UNLESS_DIFFERENT
+};
+
+// 1 when the engine, handed the file's full path as a pattern, selects that
+// file alone: it splits a pattern at ';', and wildcards would widen it.
+static int SelectableByPath(const char *name)
+{
+    for (const char *c = name; *c; c++)
+        if (*c == ';' || *c == '*' || *c == '?')
+            return 0;
+    return 1;
+}
+
+static int MatchesAny(const char *path, const char *const *patterns, int patternCount)
+{
+    for (int i = 0; i < patternCount; i++)
+        if (OsPathMatchSpec(path, patterns[i]))
+            return 1;
+    return 0;
+}
+
+// Visits the files directly in oldFolder that the patterns select, as the
+// engine would select them. With paths null it only counts them, and counts
+// into *passedOver those the rule would leave; otherwise it fills paths (room
+// for capacity entries of OS_MAX_PATH) with the full path of each file the
+// rule lets through, logs the others, and gives the number filled.
+static int CollectFiles(const char *oldFolder, const char *newFolder, const char *const *patterns, int patternCount,
+                        int rule, char *paths, int capacity, int *passedOver)
 {
     char folder[OS_MAX_PATH];
     char search[OS_MAX_PATH];
@@ -113,65 +142,77 @@ static int CollectEarlierCopies(const char *oldFolder, const char *newFolder, ch
         char oldFile[OS_MAX_PATH];
         if (!TextCopyWhole(oldFile, sizeof oldFile, folder) || !TextAppend(oldFile, sizeof oldFile, entry.name))
             continue; // the engine can't reach it either
-        if (!OsPathMatchSpec(oldFile, kEarlierCopies[0]))
+        if (!MatchesAny(oldFile, patterns, patternCount))
             continue;
-        if (paths == nullptr) {
-            count++;
-            continue;
-        }
-        if (count >= capacity)
+        if (paths != nullptr && count >= capacity)
             break;
         char newFile[OS_MAX_PATH];
-        int copied = !sameFolder && TextCopyWhole(newFile, sizeof newFile, newFolder) &&
-                     OsPathAppend(newFile, entry.name) && IsExistingFile(newFile) == 1 &&
-                     SameContents(oldFile, newFile);
-        // The engine matches a pattern against the whole path, and a ';'
-        // would split this one into two masks, one of which could name
-        // another file.
-        int selectable = 1;
-        for (const char *c = entry.name; *c; c++)
-            if (*c == ';')
-                selectable = 0;
-        if (copied && selectable) {
+        int placed = !sameFolder && TextCopyWhole(newFile, sizeof newFile, newFolder) &&
+                     OsPathAppend(newFile, entry.name);
+        int passes;
+        if (rule == KEEP_UNLESS_IDENTICAL)
+            passes = placed && IsExistingFile(newFile) == 1 && SameContents(oldFile, newFile);
+        else
+            passes = sameFolder || (placed && (OsGetFileAttributes(newFile) == OS_INVALID_FILE_ATTRIBUTES ||
+                                               (IsExistingFile(newFile) == 1 && SameContents(oldFile, newFile))));
+        if (paths == nullptr) {
+            count++;
+            if (!passes && passedOver != nullptr)
+                (*passedOver)++;
+            continue;
+        }
+        if (passes && SelectableByPath(entry.name)) {
             TextCopyWhole(paths + (size_t)count * OS_MAX_PATH, OS_MAX_PATH, oldFile);
             count++;
-        } else {
+        } else if (rule == KEEP_UNLESS_IDENTICAL) {
             LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
                        "Not Deleted: %s, no identical copy in new datafile folder", oldFile);
+        } else {
+            LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
+                       "Not Copied: %s, a different file of that name is in new datafile folder", oldFile);
         }
     } while (OsFindNext(handle, &entry) == 0);
     OsFindClose(handle);
     return count;
 }
 
-// Deletes the earlier copies only where an identical copy now stands in the
-// data folder: a copy that failed, or a different file of that name there,
-// leaves the user's only copy in the old folder. The engine does the deleting
-// (and logs it), selecting each copy by its full path.
-static void DeleteCopiedEarlierCopies(char *oldFolder, const char *newFolder)
+// Runs the action over the files of oldFolder that the patterns select and
+// the rule lets through; the others are logged and left where they are. The
+// engine does the work (and logs it), selecting each file by its full path.
+// A copy that meets no different file runs on the patterns themselves.
+static void ActOnFilesTheRuleAllows(int action, char *oldFolder, char *newFolder, const char *const *patterns,
+                                    int patternCount, int rule)
 {
-    int found = CollectEarlierCopies(oldFolder, newFolder, nullptr, 0);
+    char *destination = action == FILE_COPY ? newFolder : nullptr;
+    int passedOver = 0;
+    int found = CollectFiles(oldFolder, newFolder, patterns, patternCount, rule, nullptr, 0, &passedOver);
+    if (rule == COPY_UNLESS_DIFFERENT && passedOver == 0) {
+        PerformActionOnFiles(action, oldFolder, destination, patterns, patternCount, 1, 0, 0);
+        return;
+    }
     char *paths = nullptr;
-    const char **patterns = nullptr;
-    int identical = 0;
+    const char **selected = nullptr;
+    int count = 0;
     if (found > 0) {
         paths = (char *)OsAlloc((size_t)found * OS_MAX_PATH);
-        patterns = (const char **)OsAlloc((size_t)found * sizeof(const char *));
-        if (paths == nullptr || patterns == nullptr)
-            LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "Out of memory, no .OLD file deleted");
+        selected = (const char **)OsAlloc((size_t)found * sizeof(const char *));
+        if (paths == nullptr || selected == nullptr)
+            LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "%s",
+                       action == FILE_COPY ? "Out of memory, no .LW or .OLD file copied"
+                                           : "Out of memory, no .OLD file deleted");
         else
-            identical = CollectEarlierCopies(oldFolder, newFolder, paths, found);
+            count = CollectFiles(oldFolder, newFolder, patterns, patternCount, rule, paths, found, nullptr);
     }
-    for (int i = 0; i < identical; i++)
-        patterns[i] = paths + (size_t)i * OS_MAX_PATH;
-    if (identical > 0)
-        PerformActionOnFiles(FILE_DELETE, oldFolder, nullptr, patterns, identical, 1, 0, 0);
+    for (int i = 0; i < count; i++)
+        selected[i] = paths + (size_t)i * OS_MAX_PATH;
+    if (count > 0)
+        PerformActionOnFiles(action, oldFolder, destination, selected, count, 1, 0, 0);
     else
-        PerformActionOnFiles(FILE_DELETE, oldFolder, nullptr, kNoFile, COUNT_OF(kNoFile), 1, 0, 0);
+        PerformActionOnFiles(action, oldFolder, destination, kNoFile, COUNT_OF(kNoFile), 1, 0, 0);
     if (paths)
         OsFree(paths);
-    if (patterns)
-        OsFree((void *)patterns);
+    if (selected)
+        OsFree((void *)selected);
 }
 
 void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
@@ -194,12 +235,14 @@ void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
         Log(LOG_INFO, "%s", "Copying .LW and .OLD to new datafile folder");
         Log(LOG_INFO, "Old: %s", oldFolder);
         Log(LOG_INFO, "v5:  %s", newFolder);
-        PerformActionOnFiles(FILE_COPY, oldFolder, newFolder, kDataFilesAndCopies, COUNT_OF(kDataFilesAndCopies), 1, 0, 0);
+        ActOnFilesTheRuleAllows(FILE_COPY, oldFolder, newFolder, kDataFilesAndCopies, COUNT_OF(kDataFilesAndCopies),
+                                COPY_UNLESS_DIFFERENT);
 
         // Clears the way for the renames below, but only of copies that are safe.
         Log(LOG_INFO, "%s", "Deleting .OLD file from old ledgerwick folder");
         Log(LOG_INFO, "Old: %s", oldFolder);
-        DeleteCopiedEarlierCopies(oldFolder, newFolder);
+        ActOnFilesTheRuleAllows(FILE_DELETE, oldFolder, newFolder, kEarlierCopies, COUNT_OF(kEarlierCopies),
+                                KEEP_UNLESS_IDENTICAL);
 
         Log(LOG_INFO, "%s", "Renaming .LW to .OLD in old ledgerwick folder");
         Log(LOG_INFO, "Old: %s", oldFolder);
