@@ -3,6 +3,7 @@
 // desktop shortcuts, the shell-folder fall-backs, and paths too long to touch.
 #include "upgrade/upgrade.h"
 #include "support/host.h"
+#include "support/old_installation.h"
 #include "support/log_reader.h"
 #include "support/links.h"
 
@@ -17,20 +18,10 @@
 
 namespace {
 
+using namespace expected;
+
 const std::string kOld = "C:\\lwtest\\Old";
 
-const char *const kProgramFiles[] = {
-    "blank.mdb",    "Ledgerwick.bmp", "ledgerwick.cnt", "ledgerwick.exe", "ledgerwick.hlp",
-    "Ledgerwick.ico", "ledgerwick.mdb", "dao2016.dll",  "demo.dat",       "Demo.ico",
-    "Disk.ico",     "msabc200.dll",   "msajt200.dll",   "msaexp20.dll",   "msafin.dll",
-    "Msain200.dll", "Msaju200.dll",   "msaole20.dll",   "Msarn200.exe",   "msjeterr.dll",
-    "msjetint.dll", "soa200.dll",     "system.mda",     "Uninstal.exe",   "Uninstal.ico",
-    "utility.mda",
-};
-const char *const kSubFolders[] = {"Backups", "DISK1", "DISK2", "DISK3", "DISK4", "Email", "Letters", "Manual"};
-const char *const kGroupShortcuts[] = {"Ledgerwick Complete.lnk", "Ledgerwick Demo.lnk", "Help.lnk",
-                                       "Make Installation Disks.lnk", "UnInstall.lnk"};
-const char *const kDesktopShortcuts[] = {"Ledgerwick Complete.lnk", "Ledgerwick Demo.lnk"};
 
 using Line = LogEntry;
 

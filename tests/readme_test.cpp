@@ -2,6 +2,7 @@
 // lines, and the cases where it is not written.
 #include "upgrade/upgrade.h"
 #include "support/host.h"
+#include "support/old_installation.h"
 #include "support/log_reader.h"
 
 #ifndef _WIN32
@@ -14,29 +15,9 @@
 
 namespace {
 
+using namespace expected;
+
 const std::string kFolder = "C:\\lwtest\\Ledgerwick OLD";
-
-// The note as the user reads it, before the line ends become CR LF.
-const char kTemplate[] =
-    "Please note:\n\nData files that were stored in your Ledgerwick installation folder (if any) have been moved "
-    "to %s.\n\nThe files in this folder have had their extension changed from .LW to .OLD.\n\nYou can delete this "
-    "folder if you've upgraded Ledgerwick Complete and it loads your data with no problems (if there are problems "
-    "with your data files, then rename the files in this folder from .OLD to .LW and locate the file).\n\nYou may "
-    "need help from a computer technician if you're not sure what you're doing.";
-
-std::string NoteText(const std::string &dataFolder)
-{
-    std::string text = kTemplate;
-    return text.replace(text.find("%s"), 2, dataFolder);
-}
-
-std::string OnDisk(const std::string &text)
-{
-    std::string bytes;
-    for (char c : text)
-        bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return bytes;
-}
 
 using Line = LogEntry;
 
@@ -106,13 +87,13 @@ TEST_F(ReadmeTest, TheNoteHoldsExactlyTheTemplateWithTheDataFolderInTextMode)
         WriteReadme(c.folderArgument.c_str(), c.data.c_str());
 
         std::string bytes = HostReadFile(kFolder + "\\_Readme.txt");
-        EXPECT_EQ(bytes, OnDisk(NoteText(c.data)));
+        EXPECT_EQ(bytes, OnDisk(ReadmeText(c.data)));
         EXPECT_EQ(bytes.size(), 507 + c.data.size());
         EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 8);
         EXPECT_EQ(bytes.substr(bytes.size() - 6), "doing.");
         EXPECT_EQ(HostList(kFolder), std::vector<std::string>{"_Readme.txt"});
         EXPECT_EQ(Log(), Block(c.folderArgument, c.data,
-                               {"INFO Exists: " + c.folderArgument, "INFO Displayed: " + NoteText(c.data)}));
+                               {"INFO Exists: " + c.folderArgument, "INFO Displayed: " + ReadmeText(c.data)}));
     }
 }
 
@@ -120,7 +101,7 @@ TEST_F(ReadmeTest, AnEarlierNoteIsReplacedNotAppendedTo)
 {
     HostWriteFile(kFolder + "\\_Readme.txt", std::string(2000, 'x') + "\r\n");
     WriteReadme(kFolder.c_str(), "D:\\Books");
-    EXPECT_EQ(HostReadFile(kFolder + "\\_Readme.txt"), OnDisk(NoteText("D:\\Books")));
+    EXPECT_EQ(HostReadFile(kFolder + "\\_Readme.txt"), OnDisk(ReadmeText("D:\\Books")));
 }
 
 TEST_F(ReadmeTest, NothingIsWrittenWhereThereIsNoFolderOrThePathWouldNotFit)
@@ -167,7 +148,7 @@ TEST_F(ReadmeTest, ANoteThatCannotBeCreatedIsStillDisplayedWithoutAnError)
     SimClearFaults();
     EXPECT_TRUE(HostList(kFolder).empty());
     EXPECT_EQ(Log(), Block(kFolder, "D:\\Books",
-                           {"INFO Exists: " + kFolder, "INFO Displayed: " + NoteText("D:\\Books")}));
+                           {"INFO Exists: " + kFolder, "INFO Displayed: " + ReadmeText("D:\\Books")}));
 #endif
 }
 

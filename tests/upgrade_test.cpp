@@ -3,6 +3,7 @@
 // folder argument, the custom-folder test on every kind of drive, repeated and
 // partial runs, and the inputs under which the old folder must be left alone.
 #include "support/host.h"
+#include "support/old_installation.h"
 #include "support/log_reader.h"
 
 #ifdef _WIN32
@@ -19,43 +20,11 @@
 
 namespace {
 
+using namespace expected;
+
 const std::string kOld = "C:\\Ledgerwick";
 const std::string kOldRenamed = "C:\\Ledgerwick OLD";
 const char kClock[] = "09:05:03.007";
-
-const char *const kProgramFiles[] = {
-    "blank.mdb",    "Ledgerwick.bmp", "ledgerwick.cnt", "ledgerwick.exe", "ledgerwick.hlp",
-    "Ledgerwick.ico", "ledgerwick.mdb", "dao2016.dll",  "demo.dat",       "Demo.ico",
-    "Disk.ico",     "msabc200.dll",   "msajt200.dll",   "msaexp20.dll",   "msafin.dll",
-    "Msain200.dll", "Msaju200.dll",   "msaole20.dll",   "Msarn200.exe",   "msjeterr.dll",
-    "msjetint.dll", "soa200.dll",     "system.mda",     "Uninstal.exe",   "Uninstal.ico",
-    "utility.mda",
-};
-const char *const kSubFolders[] = {"Backups", "DISK1", "DISK2", "DISK3", "DISK4", "Email", "Letters", "Manual"};
-const char *const kGroupShortcuts[] = {"Ledgerwick Complete.lnk", "Ledgerwick Demo.lnk", "Help.lnk",
-                                       "Make Installation Disks.lnk", "UnInstall.lnk"};
-const char *const kDesktopShortcuts[] = {"Ledgerwick Complete.lnk", "Ledgerwick Demo.lnk"};
-
-const char kReadmeTemplate[] =
-    "Please note:\n\nData files that were stored in your Ledgerwick installation folder (if any) have been moved "
-    "to %s.\n\nThe files in this folder have had their extension changed from .LW to .OLD.\n\nYou can delete this "
-    "folder if you've upgraded Ledgerwick Complete and it loads your data with no problems (if there are problems "
-    "with your data files, then rename the files in this folder from .OLD to .LW and locate the file).\n\nYou may "
-    "need help from a computer technician if you're not sure what you're doing.";
-
-std::string ReadmeText(const std::string &dataFolder)
-{
-    std::string text = kReadmeTemplate;
-    return text.replace(text.find("%s"), 2, dataFolder);
-}
-
-std::string ReadmeBytes(const std::string &dataFolder)
-{
-    std::string bytes;
-    for (char c : ReadmeText(dataFolder))
-        bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return bytes;
-}
 
 // Distinct contents per file with the bytes a text-mode copy would spoil.
 std::string Bytes(const std::string &tag)
