@@ -20,15 +20,6 @@ static int IsLinkedFolder(unsigned long attributes)
            ((attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT) != 0);
 }
 
-// Whether folder (no trailing backslash) is the folder root (which has one).
-static int IsSameFolder(const char *folder, const char *root)
-{
-    size_t length = 0;
-    while (folder[length])
-        length++;
-    return TextCompareNoCaseN(folder, root, length) == 0 && root[length] == '\\' && root[length + 1] == '\0';
-}
-
 struct EngineCall {
     int action;
     const char *sourceFolder; // ends in a backslash
@@ -42,10 +33,13 @@ struct EngineCall {
     // lies inside the source tree, walking into it would meet the files just
     // written there, again and again, as far as the enumeration shows them.
     const char *outputRoot;
+    // A folder of the user's inside the tree (or null), never entered.
+    const char *keepOut;
 };
 
 static int RunCall(int action, char *sourceFolder, char *destination, const char *const *patterns,
-                   int patternCount, int filter, int removeSourceFolder, int recurse, const char *outputRoot);
+                   int patternCount, int filter, int removeSourceFolder, int recurse, const char *outputRoot,
+                   const char *keepOut);
 
 // One entry of the enumeration; gives the number of files it affected.
 static int ProcessEntry(const EngineCall *call, const OsFindData *entry)
@@ -87,12 +81,16 @@ static int ProcessEntry(const EngineCall *call, const OsFindData *entry)
             LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot followed (link): %s", kIndent, sourcePath);
             return 0;
         }
-        if (call->outputRoot != nullptr && IsSameFolder(sourcePath, call->outputRoot)) {
+        if (call->outputRoot != nullptr && SamePath(sourcePath, call->outputRoot)) {
             LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot followed (destination): %s", kIndent, sourcePath);
             return 0;
         }
+        if (call->keepOut != nullptr && SamePath(sourcePath, call->keepOut)) {
+            LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot followed (user's folder): %s", kIndent, sourcePath);
+            return 0;
+        }
         return RunCall(call->action, sourcePath, destinationPath, call->patterns, call->patternCount, call->filter,
-                       call->removeSourceFolder, call->recurse, call->outputRoot);
+                       call->removeSourceFolder, call->recurse, call->outputRoot, call->keepOut);
     }
     return PerformActionOnFiles_DoAction(call->action, sourcePath, destinationPath) ? 1 : 0;
 }
@@ -119,7 +117,8 @@ static int ProcessFolder(const EngineCall *call)
 }
 
 static int RunCall(int action, char *sourceFolder, char *destination, const char *const *patterns,
-                   int patternCount, int filter, int removeSourceFolder, int recurse, const char *outputRoot)
+                   int patternCount, int filter, int removeSourceFolder, int recurse, const char *outputRoot,
+                   const char *keepOut)
 {
     int affected = 0;
     LogMessage(LOG_MODULE, kSection, LOG_INFO, "%s----## Started ##----", kIndent);
@@ -130,12 +129,16 @@ static int RunCall(int action, char *sourceFolder, char *destination, const char
 
     if (!ValidateFileAction(action, sourceFolder, destination)) {
         LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot Validated Action", kIndent);
+    } else if (IsLinkedFolder(OsGetFileAttributes(sourceFolder))) {
+        // The folder handed in is itself a link: what lies behind it is not
+        // the tree the caller meant.
+        LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot followed (link): %s", kIndent, sourceFolder);
     } else {
         LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sValidated Action", kIndent);
         if (outputRoot == nullptr && MovesOrCopies(action))
             outputRoot = destination;
         EngineCall call = {action, sourceFolder, destination, patterns, patternCount,
-                           filter, removeSourceFolder, recurse, outputRoot};
+                           filter, removeSourceFolder, recurse, outputRoot, keepOut};
         affected = ProcessFolder(&call);
         // The folder goes only when nothing is left in it; a failure is
         // the expected outcome for a folder that still holds something.
@@ -152,5 +155,13 @@ int PerformActionOnFiles(int action, char *sourceFolder, char *destination, cons
                          int patternCount, int filter, int removeSourceFolder, int recurse)
 {
     return RunCall(action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder, recurse,
-                   nullptr);
+                   nullptr, nullptr);
+}
+
+int PerformActionOnFilesKeepingOut(int action, char *sourceFolder, char *destination,
+                                   const char *const *patterns, int patternCount, int filter,
+                                   int removeSourceFolder, int recurse, const char *keepOut)
+{
+    return RunCall(action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder, recurse,
+                   nullptr, HasText(keepOut) ? keepOut : nullptr);
 }

@@ -2,6 +2,8 @@
 #include "files/files.h"
 #include "log/log.h"
 
+static const char kSection[] = "PerformActionOnFiles_DoAction";
+
 // The folder a file is about to arrive in must exist first; MoveFile and
 // CopyFile create nothing.
 static void PrepareDestinationFolder(const char *destinationFile)
@@ -22,7 +24,7 @@ static int RenameExtension(const char *sourceFile, const char *extension)
     // A new name that doesn't fit is refused, never shortened.
     if (!OsPathAppend(newPath, name) || !TextAppend(newPath, sizeof newPath, extension))
         return 0;
-    return OsRename(sourceFile, newPath) == 0;
+    return RetryWhileInUse(RETRY_RENAME, sourceFile, newPath, kSection);
 }
 
 static int Act(int action, const char *sourceFile, const char *destination)
@@ -34,18 +36,18 @@ static int Act(int action, const char *sourceFile, const char *destination)
         if (!HasText(destination))
             return 0;
         PrepareDestinationFolder(destination);
-        return OsMoveFile(sourceFile, destination) != 0;
+        return RetryWhileInUse(RETRY_MOVE, sourceFile, destination, kSection);
     case FILE_COPY:
         if (!HasText(destination))
             return 0;
         PrepareDestinationFolder(destination);
-        return OsCopyFile(sourceFile, destination, 0) != 0;
+        return RetryWhileInUse(RETRY_COPY, sourceFile, destination, kSection);
     case FILE_DELETE:
         // DeleteFile refuses read-only files; clearing the attributes first
         // lets the old installation go even where the user protected files.
         if (!OsSetFileAttributes(sourceFile, OS_FILE_ATTRIBUTE_NORMAL))
             return 0;
-        return OsDeleteFile(sourceFile) != 0;
+        return RetryWhileInUse(RETRY_DELETE, sourceFile, nullptr, kSection);
     case FILE_RENAME_EXT:
         if (!HasText(destination))
             return 0;
@@ -58,7 +60,7 @@ static int Act(int action, const char *sourceFile, const char *destination)
 int PerformActionOnFiles_DoAction(int action, const char *sourceFile, const char *destination)
 {
     int done = Act(action, sourceFile, destination);
-    LogMessage(LOG_MODULE, "PerformActionOnFiles_DoAction", done ? LOG_INFO : LOG_ERROR,
+    LogMessage(LOG_MODULE, kSection, done ? LOG_INFO : LOG_ERROR,
                "%s%s: %c - %s => %s", "\t\t", FileActionName(action), done ? 'Y' : 'N',
                sourceFile ? sourceFile : "[NULL]", HasText(destination) ? destination : "[NULL]");
     return done;

@@ -20,6 +20,40 @@ int EnsureFolderExists(const char *path);
 // 1 when the drive that holds path is a fixed disk or a network drive.
 int IsFixedOrNetworkPath(const char *path);
 
+// Path identity: every "same folder", "inside that folder" and "same file"
+// decision of the library is answered here, never by comparing text.
+
+// The form paths are compared in: full, canonical, long names where the path
+// exists, no trailing backslash but on a root. 1, or 0 with out "".
+int PathIdentityForm(const char *path, char *out);
+// 1 when a and b name the same file or folder (same form, or the same file
+// behind two forms: a link, another drive letter or share).
+int SamePath(const char *a, const char *b);
+// 1 when path is folder or lies anywhere below it.
+int PathIsAtOrBelow(const char *path, const char *folder);
+// 1 for a full path: a drive letter, a colon and a separator, or a UNC path
+// with server and share. Relative, drive-relative and device paths are not.
+int IsFullPath(const char *path);
+// 1 when path is the root of a drive or share.
+int IsRootFolder(const char *path);
+// 1 when both files open and hold the same bytes.
+int SameContents(const char *pathA, const char *pathB);
+// 1 when copy is another file than original and holds the same bytes.
+int IsIdenticalCopy(const char *original, const char *copy);
+
+// Operations on one file or folder that retry, briefly, while another
+// program holds it (a virus scanner or indexer opening it for a moment).
+typedef enum RetriedOperation {
+    RETRY_MOVE,   // OsMoveFile(source, destination)
+    RETRY_COPY,   // OsCopyFile(source, destination, 0)
+    RETRY_DELETE, // OsDeleteFile(source)
+    RETRY_RENAME  // OsRename(source, destination)
+} RetriedOperation;
+// 1 on success. A sharing violation or access denied is tried again a few
+// times over about a second, with one log line under section for the path;
+// any other failure, or the last, gives 0 with the last error kept.
+int RetryWhileInUse(int operation, const char *source, const char *destination, const char *section);
+
 typedef enum FileAction {
     FILE_MOVE = 0,
     FILE_COPY = 1,
@@ -39,6 +73,11 @@ const char *FileActionName(int action);
 int PerformActionOnFiles(int action, char *sourceFolder, char *destination,
                          const char *const *patterns, int patternCount,
                          int filter, int removeSourceFolder, int recurse);
+// The same, never entering keepOut (a folder, or null): a folder of the
+// user's that lies inside the tree.
+int PerformActionOnFilesKeepingOut(int action, char *sourceFolder, char *destination,
+                                   const char *const *patterns, int patternCount, int filter,
+                                   int removeSourceFolder, int recurse, const char *keepOut);
 
 // The steps of PerformActionOnFiles, callable on their own.
 

@@ -119,6 +119,12 @@ long OsRegCloseKey(OsKey key);
 #define OS_CSIDL_COMMON_STARTMENU 22
 #define OS_CSIDL_COMMON_DESKTOPDIRECTORY 25
 #define OS_CSIDL_APPDATA 26
+#define OS_CSIDL_LOCAL_APPDATA 28
+#define OS_CSIDL_COMMON_APPDATA 35
+#define OS_CSIDL_PROGRAM_FILES 38
+#define OS_CSIDL_PROFILE 40
+#define OS_CSIDL_PROGRAM_FILESX86 42
+#define OS_CSIDL_COMMON_DOCUMENTS 46
 
 // SHGetSpecialFolderPathA: the folder's path into path (OS_MAX_PATH), created
 // first when create is non-zero. Non-zero on success; on failure path is "".
@@ -220,6 +226,39 @@ size_t OsFread(void *buffer, size_t size, size_t count, OsFile *file);
 size_t OsFwrite(const void *data, size_t size, size_t count, OsFile *file);
 // 0, or -1 when flushing or closing failed. The stream is gone either way.
 int OsFclose(OsFile *file);
+
+// Path identity (kernel32). Two spellings of one folder (8.3 names, "/",
+// "." and "..", trailing dots and spaces, another case) must be told apart
+// from two folders; these are the calls that can.
+
+// GetFullPathNameA: path made absolute and canonical ("/" as "\", "." and
+// ".." applied, trailing dots and spaces cut as Windows cuts them) into out
+// (OS_MAX_PATH). The file system is not consulted. 1, or 0 with out "" when
+// the path is malformed or the result does not fit.
+int OsGetFullPathName(const char *path, char *out);
+// GetLongPathNameA: every 8.3 component of an existing path replaced by its
+// long name, into out (OS_MAX_PATH). 1, or 0 with out "" when the path does
+// not exist or the result does not fit.
+int OsGetLongPathName(const char *path, char *out);
+
+// What a file or folder is, not what it is called: the volume and the file
+// index (GetFileInformationByHandle on a handle opened with backup
+// semantics, so folders open too). Links are followed.
+typedef struct OsFileId {
+    unsigned long long volume;
+    unsigned long long index;
+} OsFileId;
+// 1 with *id filled when the path exists and could be opened, else 0.
+int OsGetFileId(const char *path, OsFileId *id);
+
+// Compares two names without regard to case as the file system does
+// (CompareStringOrdinal with ignore-case over the whole text, not only A to
+// Z). 1 when equal.
+int OsNamesEqualNoCase(const char *a, const char *b);
+
+// Waits the given number of milliseconds (Sleep). The simulated host only
+// counts the wait.
+void OsSleep(unsigned milliseconds);
 
 // ---------------------------------------------------------------------------
 // Shell path functions (shlwapi). path buffers hold OS_MAX_PATH characters.

@@ -26,6 +26,12 @@
 //   CSIDL_DESKTOPDIRECTORY         C:\Users\lw\Desktop
 //   CSIDL_COMMON_STARTMENU         C:\ProgramData\Start Menu
 //   CSIDL_COMMON_DESKTOPDIRECTORY  C:\Users\Public\Desktop
+//   CSIDL_PROFILE                  C:\Users\lw
+//   CSIDL_LOCAL_APPDATA            C:\Users\lw\AppData\Local
+//   CSIDL_COMMON_APPDATA           C:\ProgramData
+//   CSIDL_PROGRAM_FILES            C:\Program Files
+//   CSIDL_PROGRAM_FILESX86         C:\Program Files (x86)
+//   CSIDL_COMMON_DOCUMENTS         C:\Users\Public\Documents
 // (each folder exists), both registry roots empty and writable, the real
 // clock, no windows, no faults.
 void SimHostReset(const char *root);
@@ -44,6 +50,11 @@ void SimAddShare(const char *server, const char *share);
 // as far as it exists (the rest as written). Gives 0 when the path has no root
 // on this host. out holds 4096 bytes.
 int SimHostPath(const char *windowsPath, char *out, size_t outSize);
+
+// The 8.3 form of an existing Windows path (GetShortPathNameA): each long
+// component replaced by its alias, which the host resolves like the long
+// name. 1, or 0 when the path does not exist.
+int SimShortPath(const char *windowsPath, char *out, size_t outSize);
 
 // Sets a shell folder to a Windows path (created when it does not exist), or,
 // with null, makes it unavailable: its lookups then fail with "".

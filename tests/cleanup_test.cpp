@@ -21,6 +21,7 @@ namespace {
 using namespace expected;
 
 const std::string kOld = "C:\\lwtest\\Old";
+const std::string kData = "C:\\lwtest\\Data";
 
 
 using Line = LogEntry;
@@ -118,7 +119,7 @@ TEST_F(CleanupTest, ProgramFilesAreDeletedAndEveryAttemptLoggedInTableOrder)
                                       OS_FILE_ATTRIBUTE_HIDDEN | OS_FILE_ATTRIBUTE_SYSTEM),
                   0);
 
-        DeleteOldVersion(argument.c_str());
+        DeleteOldVersion(argument.c_str(), kData.c_str(), nullptr);
 
         EXPECT_EQ(HostList(kOld), (std::vector<std::string>{"Accounts.OLD", "Notes.txt"}));
         EXPECT_EQ(HostReadFile(Join(kOld, "Accounts.OLD")), "data");
@@ -156,68 +157,77 @@ TEST_F(CleanupTest, ProgramFilesAreDeletedAndEveryAttemptLoggedInTableOrder)
 struct SubFolderCase {
     const char *what;
     std::vector<std::string> before;  // files below the old folder
+    std::vector<std::string> carried; // of those, the ones with an identical copy in the data folder
     std::vector<std::string> after;   // files that must be left, unchanged
     std::vector<std::string> gone;    // folders that must be removed
     std::vector<std::string> kept;    // folders that must stay
     std::vector<std::string> logged;  // DeleteOldVersion lines that must appear
-    bool keeps;                       // the user files of Backups or Letters are guarded
+    bool keeps;                       // a pass of its own guards files of the folder
 };
 
+// Where the transfer carries a file of Backups or Letters in the data folder.
+std::string CarriedTo(const std::string &relative)
+{
+    const std::string backups = "Backups\\";
+    if (relative.compare(0, backups.size(), backups) == 0)
+        return Join(kData, "Automated Backups\\" + relative.substr(backups.size()));
+    return Join(kData, relative);
+}
+
+// The old program's folders lose everything but files named as the user's;
+// the folders the user filled (Backups, Email, Letters) lose only what the
+// transfer carried, and keep every other file whatever its name.
 TEST_F(CleanupTest, SubFoldersLoseTheirFilesButNeverTheUsersBackupsOrLetters)
 {
     const std::string b = Join(kOld, "Backups"), l = Join(kOld, "Letters");
     const SubFolderCase cases[] = {
-        {"files directly in the flat folders go, and the emptied folders with them",
-         {"Backups\\notes.txt", "DISK1\\setup.exe", "DISK2\\a.cab", "DISK4\\b.cab", "Email\\out.msg"},
-         {},
-         {"Backups", "DISK1", "DISK2", "DISK4", "Email"},
+        {"the program's own folders lose their files, and go when emptied",
+         {"DISK1\\setup.exe", "DISK2\\a.cab", "DISK4\\b.cab", "Manual\\index.htm", "Manual\\img\\p.gif"},
          {},
          {},
-         false},
-        {"the flat folders leave their own sub-folders alone",
-         {"Backups\\notes.txt", "Backups\\Inner\\x.txt", "Email\\e.msg", "Email\\Drafts\\d.msg"},
-         {"Backups\\Inner\\x.txt", "Email\\Drafts\\d.msg"},
-         {},
-         {"Backups", "Email"},
-         {},
-         false},
-        {"Letters and Manual go with their whole tree",
-         {"Letters\\a.doc", "Letters\\Sub\\b.txt", "Letters\\Sub\\Deeper\\c.tmp", "Manual\\index.htm",
-          "Manual\\img\\p.gif"},
-         {},
-         {"Letters", "Manual"},
+         {"DISK1", "DISK2", "DISK4", "Manual"},
          {},
          {},
          false},
         {"names beginning with a dot are never touched",
          {"DISK2\\.keep", "Manual\\x.htm", "Manual\\Sub\\.hidden"},
+         {},
          {"DISK2\\.keep", "Manual\\Sub\\.hidden"},
          {},
          {"DISK2", "Manual\\Sub"},
          {},
          false},
-        {"backups the transfer could not move stay, and so does their folder",
-         {"Backups\\Accounts.BK1", "Backups\\Accounts.bk2", "Backups\\Old.BK3", "Backups\\Books.LW",
-          "Backups\\Books.OLD", "Backups\\Letter.rtf", "Backups\\notes.txt", "Backups\\Inner\\x.txt"},
-         {"Backups\\Accounts.BK1", "Backups\\Accounts.bk2", "Backups\\Books.LW", "Backups\\Books.OLD",
-          "Backups\\Inner\\x.txt", "Backups\\Letter.rtf", "Backups\\Old.BK3"},
+        {"the user's folders keep every file the transfer did not carry, whatever its name",
+         {"Backups\\notes.txt", "Backups\\Accounts.BK1", "Backups\\Inner\\x.txt", "Email\\Sent.eml",
+          "Email\\Drafts\\d.msg", "Letters\\MyLetter.doc", "Letters\\Sub\\Deep\\Invoice.rtf"},
          {},
-         {"Backups"},
-         {"INFO Keeping user files in: " + b, "INFO Kept:  " + Join(b, "Accounts.BK1"),
-          "INFO Kept:  " + Join(b, "Accounts.bk2"), "INFO Kept:  " + Join(b, "Old.BK3"),
-          "INFO Kept:  " + Join(b, "Books.LW"), "INFO Kept:  " + Join(b, "Books.OLD"),
-          "INFO Kept:  " + Join(b, "Letter.rtf"), "INFO Removed:  " + Join(b, "notes.txt")},
+         {"Backups\\notes.txt", "Backups\\Accounts.BK1", "Backups\\Inner\\x.txt", "Email\\Sent.eml",
+          "Email\\Drafts\\d.msg", "Letters\\MyLetter.doc", "Letters\\Sub\\Deep\\Invoice.rtf"},
+         {},
+         {"Backups", "Email", "Letters\\Sub\\Deep"},
+         {"INFO Keeping user files in: " + b, "INFO Kept:  " + Join(b, "notes.txt"),
+          "INFO Kept:  " + Join(b, "Accounts.BK1"), "INFO Kept:  " + Join(l, "MyLetter.doc"),
+          "INFO Kept:  " + Join(l, "Sub\\Deep\\Invoice.rtf")},
          true},
-        {"letters the transfer could not move stay at any depth; emptied folders go",
-         {"Letters\\Reminder.RTF", "Letters\\notes.txt", "Letters\\Sub\\Deep\\Invoice.rtf",
-          "Letters\\Sub\\Deep\\tmp.doc", "Letters\\Other\\x.doc"},
-         {"Letters\\Reminder.RTF", "Letters\\Sub\\Deep\\Invoice.rtf"},
+        {"what the transfer carried goes; emptied folders go with it",
+         {"Backups\\Accounts.BK1", "Backups\\Accounts.BK2", "Letters\\Reminder.RTF", "Letters\\Sub\\Deep\\tmp.doc",
+          "Letters\\Other\\x.RTF"},
+         {"Backups\\Accounts.BK1", "Letters\\Reminder.RTF", "Letters\\Other\\x.RTF"},
+         {"Backups\\Accounts.BK2", "Letters\\Sub\\Deep\\tmp.doc"},
          {"Letters\\Other"},
-         {"Letters\\Sub\\Deep"},
-         {"INFO Keeping user files in: " + l, "INFO Kept:  " + Join(l, "Reminder.RTF"),
-          "INFO Kept:  " + Join(l, "Sub\\Deep\\Invoice.rtf"), "INFO Removed:  " + Join(l, "notes.txt"),
-          "INFO Removed:  " + Join(l, "Sub\\Deep\\tmp.doc"), "INFO Removed:  " + Join(l, "Other\\x.doc")},
+         {"Backups", "Letters\\Sub\\Deep"},
+         {"INFO Keeping user files in: " + b, "INFO Removed:  " + Join(b, "Accounts.BK1"),
+          "INFO Kept:  " + Join(b, "Accounts.BK2"), "INFO Removed:  " + Join(l, "Reminder.RTF"),
+          "INFO Removed:  " + Join(l, "Other\\x.RTF"), "INFO Kept:  " + Join(l, "Sub\\Deep\\tmp.doc")},
          true},
+        {"user's folders whose every file was carried go whole",
+         {"Backups\\Accounts.BK1", "Letters\\Sub\\Reminder.RTF"},
+         {"Backups\\Accounts.BK1", "Letters\\Sub\\Reminder.RTF"},
+         {},
+         {"Backups", "Letters"},
+         {},
+         {},
+         false},
     };
     for (const SubFolderCase &c : cases) {
         SCOPED_TRACE(c.what);
@@ -225,12 +235,16 @@ TEST_F(CleanupTest, SubFoldersLoseTheirFilesButNeverTheUsersBackupsOrLetters)
         HostMakeFolder(kOld);
         for (const std::string &file : c.before)
             HostWriteFile(Join(kOld, file), file);
+        for (const std::string &file : c.carried)
+            HostWriteFile(CarriedTo(file), file);
 
-        DeleteOldVersion(kOld.c_str());
+        DeleteOldVersion(kOld.c_str(), kData.c_str(), nullptr);
 
         EXPECT_EQ(HostTree(kOld), Sorted(c.after));
         for (const std::string &file : c.after)
             EXPECT_EQ(HostReadFile(Join(kOld, file)), file);
+        for (const std::string &file : c.carried)
+            EXPECT_EQ(HostReadFile(CarriedTo(file)), file);
         for (const std::string &folder : c.gone)
             EXPECT_FALSE(HostFolderExists(Join(kOld, folder))) << folder;
         for (const std::string &folder : c.kept)
@@ -255,9 +269,9 @@ TEST_F(CleanupTest, UserFilesInAnyOldSubFolderAreKept)
     HostWriteFile(Join(kOld, "Manual\\index.htm"), "page");
     HostWriteFile(Join(kOld, "Manual\\Sub\\Books.LW"), "ledger");
 
-    DeleteOldVersion(kOld.c_str());
+    DeleteOldVersion(kOld.c_str(), kData.c_str(), nullptr);
 
-    EXPECT_EQ(HostTree(kOld), Sorted({"Email\\Quote.RTF", "Manual\\Sub\\Books.LW"}));
+    EXPECT_EQ(HostTree(kOld), Sorted({"Email\\Quote.RTF", "Email\\out.msg", "Manual\\Sub\\Books.LW"}));
     EXPECT_EQ(HostReadFile(Join(kOld, "Email\\Quote.RTF")), "letter");
     EXPECT_EQ(HostReadFile(Join(kOld, "Manual\\Sub\\Books.LW")), "ledger");
     EXPECT_FALSE(HostFolderExists(Join(kOld, "DISK1")));
@@ -288,9 +302,9 @@ TEST_F(CleanupTest, LinksInsideTheOldFolderAreNeverWalkedThrough)
             links.Make(outside, Join(kOld, "Manual"));
             links.Make(Join(outside, "keep.txt"), Join(kOld, "Backups\\Linked.BK1"));
 
-            DeleteOldVersion(kOld.c_str());
+            DeleteOldVersion(kOld.c_str(), kData.c_str(), nullptr);
 
-            EXPECT_FALSE(HostFileExists(Join(kOld, "Letters\\a.doc")));
+            EXPECT_EQ(HostReadFile(Join(kOld, "Letters\\a.doc")), "x"); // the user's, never carried
             EXPECT_EQ(HostFileExists(Join(kOld, "Letters\\Note.RTF")), userFileInLetters);
             EXPECT_TRUE(HostFileExists(Join(kOld, "Backups\\Linked.BK1")));
             std::vector<std::string> log = SectionLog("DeleteOldVersion");
@@ -314,7 +328,7 @@ TEST_F(CleanupTest, BackupsAndLettersTheTransferCouldNotMoveSurviveTheCleanUp)
     HostWriteFile(Join(data, "Letters\\Sub\\Reminder.RTF"), "newer letter");
 
     TransferUserFiles(kOld.c_str(), data.c_str());
-    DeleteOldVersion(kOld.c_str());
+    DeleteOldVersion(kOld.c_str(), kData.c_str(), nullptr);
 
     EXPECT_EQ(HostTree(kOld), (std::vector<std::string>{"Accounts.OLD", "Backups\\Accounts.BK1",
                                                         "Letters\\Sub\\Reminder.RTF"}));
@@ -338,7 +352,7 @@ TEST_F(CleanupTest, ProgramFilesTooLongForTheirPathAreRefusedNotCut)
     HostWriteFile(Join(folder, "Disk.ico"), "fits");
     HostWriteFile(Join(folder, "ledgerwic"), "what a cut \"ledgerwick.exe\" would name");
 
-    DeleteOldVersion(folder.c_str());
+    DeleteOldVersion(folder.c_str(), kData.c_str(), nullptr);
 
     EXPECT_EQ(HostList(folder), std::vector<std::string>{"ledgerwic"});
     std::vector<std::string> expected{"INFO ----## Started ##----"};
@@ -368,7 +382,7 @@ TEST_F(CleanupTest, AnOldFolderThatIsTooLongOrMissingIsRefusedWhole)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.refusal);
         Fresh();
-        DeleteOldVersion(c.argument);
+        DeleteOldVersion(c.argument, kData.c_str(), nullptr);
         std::vector<Line> log = ReadLog();
         std::vector<std::string> all;
         for (const Line &line : log)

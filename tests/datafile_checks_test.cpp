@@ -4,6 +4,7 @@
 #include "support/host.h"
 #include "support/log_reader.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -59,7 +60,7 @@ protected:
 
 TEST_F(DatafileChecksTest, MovedFileIsRepointedWithItsFullTrace)
 {
-    HostWriteFile("C:\\Ledgerwick\\Accounts.OLD", "old books");
+    HostWriteFile("C:\\Ledgerwick\\Accounts.OLD", "books");
     HostWriteFile("C:\\lwtest\\Ledgerwick Data\\Accounts.LW", "books");
     char current[OS_MAX_PATH] = "C:\\Ledgerwick\\Accounts.LW";
 
@@ -85,6 +86,22 @@ TEST_F(DatafileChecksTest, MovedFileIsRepointedWithItsFullTrace)
         "----## Finished ##----",
     };
     EXPECT_EQ(LogMessages(kMovedSection), expected);
+}
+
+// The file of that name in the data folder is another file than the one
+// left under its ".OLD" name: the setting is not pointed at it.
+TEST_F(DatafileChecksTest, DifferentFileInTheDataFolderIsNotPointedAt)
+{
+    HostWriteFile("C:\\Ledgerwick\\Accounts.OLD", "the user's latest books");
+    HostWriteFile("C:\\lwtest\\Ledgerwick Data\\Accounts.LW", "some other books");
+    char current[OS_MAX_PATH] = "C:\\Ledgerwick\\Accounts.LW";
+
+    EXPECT_EQ(CheckIfDatafileMoved(current, kOld, kNew), 0);
+
+    EXPECT_STREQ(current, "C:\\Ledgerwick\\Accounts.LW");
+    std::vector<std::string> log = LogMessages(kMovedSection);
+    EXPECT_NE(std::find(log.begin(), log.end(), "HasMovedToNewPath: N"), log.end());
+    EXPECT_EQ(std::find(log.begin(), log.end(), "Has Moved to New Path"), log.end());
 }
 
 TEST_F(DatafileChecksTest, EmptyCurrentDatafileSkipsToTheEnd)

@@ -197,9 +197,13 @@ TEST_F(TransferTest, FilesAlreadyInTheDataFolder)
     HostWriteFile(Old("Books.OLD"), Bytes("books"));
     Transfer();
 
-    // Neither a copy nor a move replaces a different file: both files stay.
+    // Neither a copy nor a move replaces a different file: both files stay,
+    // and the one not carried keeps its name.
     EXPECT_EQ(HostReadFile(New("Accounts.LW")), Bytes("other"));
-    EXPECT_EQ(HostReadFile(Old("Accounts.OLD")), Bytes("accounts"));
+    EXPECT_EQ(HostReadFile(Old("Accounts.LW")), Bytes("accounts"));
+    EXPECT_TRUE(LogHas(T("Not Carried: " + Old("Accounts.LW") +
+                             ", no identical copy in new datafile folder, kept under its name",
+                         "ERROR")));
     EXPECT_EQ(HostReadFile(New("Books.OLD")), Bytes("earliest"));
     EXPECT_EQ(HostReadFile(Old("Books.OLD")), Bytes("books"));
     EXPECT_TRUE(LogHas(T("Not Copied: " + Old("Accounts.LW") + ", a different file of that name is in new datafile folder",
@@ -208,7 +212,7 @@ TEST_F(TransferTest, FilesAlreadyInTheDataFolder)
     EXPECT_EQ(HostReadFile(Old("Backups\\Accounts.BK1")), Bytes("bk1"));
     EXPECT_EQ(HostReadFile(New("Automated Backups\\Accounts.BK2")), Bytes("bk2"));
     EXPECT_EQ(HostReadFile(New("Letters\\2004\\Late.rtf")), Bytes("late"));
-    EXPECT_EQ(HostTree(kOld), (std::vector<std::string>{"Accounts.OLD", "Backups\\Accounts.BK1",
+    EXPECT_EQ(HostTree(kOld), (std::vector<std::string>{"Accounts.LW", "Backups\\Accounts.BK1",
                                                          "Backups\\Note.txt", "Books.OLD", "LEDGER.EXE"}));
     EXPECT_EQ(HostTree(data), (std::vector<std::string>{"Accounts.LW", "Automated Backups\\Accounts.BK1",
                                                          "Automated Backups\\Accounts.BK2", "Books.OLD",
@@ -285,7 +289,12 @@ TEST_F(TransferTest, EarlierCopiesAreDeletedOnlyWhereAnIdenticalCopyStands)
         EXPECT_EQ(HostReadFile(Old("Accounts.LW")), Bytes("current"));
         EXPECT_TRUE(LogHas(T("Not Deleted: " + Old("Accounts.OLD") + ", no identical copy in new datafile folder",
                              "ERROR")));
-        EXPECT_TRUE(LogHas(A("RENAME_EXT: N - " + Old("Accounts.LW") + " => .OLD", false)));
+        if (c.setup == DataFolderIsOldFolder)
+            EXPECT_TRUE(LogHas(T("Not Carried: " + Old("Accounts.LW") +
+                                     ", no identical copy in new datafile folder, kept under its name",
+                                 "ERROR")));
+        else
+            EXPECT_TRUE(LogHas(A("RENAME_EXT: N - " + Old("Accounts.LW") + " => .OLD", false)));
         if (c.setup == DataFolderIsOldFolder) {
             EXPECT_EQ(HostTree(kOld), (std::vector<std::string>{"Accounts.LW", "Accounts.OLD", "Books.OLD"}));
             EXPECT_EQ(HostReadFile(Old("Books.OLD")), Bytes("books"));

@@ -129,7 +129,7 @@ TEST_F(UpgradeFaultsTest, NoUserFileIsLostWhateverFails)
         {"letter locked", FailOperation, "MoveFile", "Letters\\2004\\Late.RTF", 0, nullptr},
         {"data folder can't be made", FailOperation, "CreateDirectory", nullptr, 0, nullptr},
         {"old folder can't be renamed", FailOperation, "Rename", "", 0,
-         "WriteReadme|ERROR Not Exist: C:\\Ledgerwick OLD"},
+         "UpV5|ERROR Not Renamed: OLDPath to TempPath (C:\\Ledgerwick OLD)"},
         {"registry refuses writes", RegistryReadOnly, nullptr, nullptr, 0, nullptr},
         {"volume full from the start", VolumeSpace, nullptr, nullptr, 0, nullptr},
         {"volume full after one copy", VolumeSpace, nullptr, nullptr, 150, nullptr},

@@ -600,12 +600,18 @@ TEST_F(UpgradeTest, LastOpenedFileDecidesOnACustomFolder)
         }
         // The user's files travel into the data folder in every case.
         ExpectUserFilesInDataFolder();
-        EXPECT_EQ(HostReadFile(Renamed("Accounts.OLD")), Bytes("accounts"));
-        EXPECT_EQ(HostReadFile(Renamed("_Readme.txt")), ReadmeBytes(data));
         if (inClients) {
-            // The folder goes with the old folder to its new name; the
-            // setting keeps naming its old place.
-            EXPECT_EQ(HostReadFile(Renamed("Clients\\Accounts.LW")), Bytes("clients"));
+            // The old folder holds the folder the settings now name, so it
+            // keeps its name, and no readme tells the user it may go.
+            EXPECT_EQ(HostReadFile(Old("Clients\\Accounts.LW")), Bytes("clients"));
+            EXPECT_EQ(HostReadFile(Old("Accounts.OLD")), Bytes("accounts"));
+            EXPECT_FALSE(HostFolderExists(kOldRenamed));
+            EXPECT_FALSE(HostFileExists(Old("_Readme.txt")));
+            EXPECT_TRUE(LogHas(entries, "UpV5",
+                               "ERROR OLDPath holds the data folder or the last data file, left in place: " + kOld));
+        } else {
+            EXPECT_EQ(HostReadFile(Renamed("Accounts.OLD")), Bytes("accounts"));
+            EXPECT_EQ(HostReadFile(Renamed("_Readme.txt")), ReadmeBytes(data));
         }
         std::string expectedLast = c.cleared ? "" : c.customPath ? c.lastOpened : New("Accounts.LW");
         EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), expectedLast);
@@ -632,7 +638,9 @@ TEST_F(UpgradeTest, SecondRunAfterACompleteRunChangesNothing)
                   I("OLDPath: C:\\Ledgerwick"), I("Written IniSettingsToReg"), I("NEWPath: " + data),
                   I("Have found last LW"), I("LastLW: " + New("Accounts.LW")), I("OLDPath: C:\\Ledgerwick"),
                   I("TempPath: " + data), I("Compared OLDPath with TempPath, and found CustomFolderUsed: Y"),
-                  I("CUSTOMPath: " + data), I("OLDPath Not Exist: C:\\Ledgerwick"), I("----## Finished ##----")}));
+                  I("CUSTOMPath: " + data), I("OLDPath Not Exist: C:\\Ledgerwick"),
+                  I("CustomFolderUsed, will update Data File Path"), I("Updated Data File Path: " + data),
+                  I("Saved To Registry"), I("----## Finished ##----")}));
     EXPECT_EQ(Steps(entries), (std::vector<std::string>{"WriteIniSettingsToRegistry", "GetDefaultDataFilePath",
                                                         "ValidateLastLedgerwickOpenedInDatafileFolder"}));
     EXPECT_TRUE(LogHas(entries, "ValidateLastLedgerwickOpenedInDatafileFolder", I("Paths are the same")));
@@ -833,10 +841,10 @@ TEST_F(UpgradeTest, BackupWhoseNameIsTakenStaysInTheOldFolder)
     EXPECT_EQ(HostReadFile(New("Automated Backups\\Accounts.BK2")), Bytes("bk2"));
     EXPECT_EQ(HostReadFile(New("Letters\\Reminder.RTF")), Bytes("letter"));
     EXPECT_EQ(HostReadFile(New("Accounts.LW")), Bytes("accounts"));
-    // The backup travels with the old folder; the program's own file in
-    // that folder is cleaned up around it.
-    EXPECT_EQ(HostTree(kOldRenamed),
-              (std::vector<std::string>{"Accounts.OLD", "Backups\\Accounts.BK1", "_Readme.txt"}));
+    // The backup travels with the old folder, and so does every other file
+    // the user kept in Backups.
+    EXPECT_EQ(HostTree(kOldRenamed), (std::vector<std::string>{"Accounts.OLD", "Backups\\Accounts.BK1",
+                                                               "Backups\\Manual.txt", "_Readme.txt"}));
     EXPECT_EQ(HostReadFile(Renamed("Backups\\Accounts.BK1")), Bytes("bk1"));
     EXPECT_EQ(HostReadFile(Renamed("Accounts.OLD")), Bytes("accounts"));
     EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), New("Accounts.LW"));

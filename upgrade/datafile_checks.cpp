@@ -26,6 +26,23 @@ static int CandidateInNewFolder(const char *oldFile, const char *newFolder, char
     return OsPathAppend(candidate, name) != 0;
 }
 
+// Whether the file of that name in the data folder is the user's data file
+// carried there, not a different file that happened to stand there: the
+// transfer leaves the original under its ".OLD" name only beside an
+// identical copy. Without an ".OLD" original (a setting that named a file
+// long gone) there is nothing to tell them apart by.
+static int IsTheCarriedCopy(const char *currentDatafile, const char *candidate)
+{
+    char original[OS_MAX_PATH];
+    char name[OS_MAX_PATH];
+    if (!FolderOfPath(currentDatafile, original) || !FileNameOfPath(currentDatafile, name, 0) ||
+        !OsPathAppend(original, name) || !TextAppend(original, sizeof original, ".OLD"))
+        return 1;
+    if (IsExistingFile(original) != 1)
+        return 1;
+    return SameContents(original, candidate);
+}
+
 // The caller's old path stays as it was unless the file is found moved.
 static int DatafileWasMoved(char *currentDatafile, const char *oldDatafilePath, const char *newDatafilePath)
 {
@@ -45,7 +62,7 @@ static int DatafileWasMoved(char *currentDatafile, const char *oldDatafilePath, 
     LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "Temp: %s", temp);
     LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "DatafilePath: %s", datafilePath);
 
-    if (TextCompareNoCase(datafilePath, temp) != 0) {
+    if (!SamePath(datafilePath, temp)) {
         LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO,
                    "DatafilePath is not the same as Temp, datafile should have been left");
         return 0;
@@ -73,6 +90,11 @@ static int DatafileWasMoved(char *currentDatafile, const char *oldDatafilePath, 
         return 0;
     }
     LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "File Exists: DatafilePath (%s)", datafilePath);
+    if (!IsTheCarriedCopy(currentDatafile, datafilePath)) {
+        LogMessage(LOG_MODULE, MOVED_SECTION, LOG_ERROR,
+                   "Not the same file: DatafilePath (%s) differs from the data file left as .OLD", datafilePath);
+        return 0;
+    }
     LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "Has Moved to New Path");
     LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "CURRENT_Datafile: %s", currentDatafile);
     LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "DatafilePath: %s", datafilePath);
@@ -93,11 +115,15 @@ int CheckIfDatafileMoved(char *currentDatafile, const char *oldDatafilePath, con
     return hasMovedToNewPath;
 }
 
-void ValidateLastLedgerwickOpenedInDatafileFolder(void)
+void ValidateLastLedgerwickOpenedInDatafileFolder(const char *keptFile)
 {
     char lastOpened[OS_MAX_PATH];
     if (ReadSetting(SETTING_LAST_OPENED, lastOpened, sizeof lastOpened, "") <= 0) {
         LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "Unable to get LastLW");
+        return;
+    }
+    if (HasText(keptFile) && SamePath(lastOpened, keptFile)) {
+        LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "LastLW kept where the upgrade left it: %s", lastOpened);
         return;
     }
     // A value without a usable folder leaves this empty, which never equals
@@ -119,7 +145,7 @@ void ValidateLastLedgerwickOpenedInDatafileFolder(void)
     OsPathAddBackslash(datafileFolderPath);
     LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "Testing %s = %s ?", lastOpenedFolder, datafileFolderPath);
 
-    if (TextCompareNoCase(lastOpenedFolder, datafileFolderPath) != 0) {
+    if (!SamePath(lastOpenedFolder, datafileFolderPath)) {
         LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO,
                    "Paths are not the same, Setting LastLedgerwickOpenedInDataFolder = ''");
         WriteSetting(SETTING_LAST_OPENED, "", 1);

@@ -32,7 +32,7 @@ static int FindCustomFolder(char *oldPath, char *customPath)
     OsPathRemoveBackslash(tempPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", oldPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "TempPath: %s", tempPath);
-    if (TextCompareNoCase(oldPath, tempPath) != 0 && IsFixedOrNetworkPath(tempPath)) {
+    if (!SamePath(oldPath, tempPath) && IsFixedOrNetworkPath(tempPath)) {
         customFolderUsed = 1;
         TextCopy(customPath, OS_MAX_PATH, tempPath);
     }
@@ -41,6 +41,14 @@ static int FindCustomFolder(char *oldPath, char *customPath)
     if (customFolderUsed)
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "CUSTOMPath: %s", customPath);
     return customFolderUsed;
+}
+
+static void StoreCustomFolder(const char *customPath)
+{
+    LogMessage(LOG_MODULE, UPV5, LOG_INFO, "CustomFolderUsed, will update Data File Path");
+    WriteSetting(SETTING_DATAFILE_PATH, customPath, 1);
+    LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Updated Data File Path: %s", customPath);
+    LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Saved To Registry");
 }
 
 // Carries the user's files into the data folder and repoints the settings
@@ -53,10 +61,7 @@ static void MoveUserFiles(const char *oldPath, const char *newPath, int customFo
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "NEWPath: %s", newPath);
     TransferUserFiles(oldPath, newPath);
     if (customFolderUsed) {
-        LogMessage(LOG_MODULE, UPV5, LOG_INFO, "CustomFolderUsed, will update Data File Path");
-        WriteSetting(SETTING_DATAFILE_PATH, customPath, 1);
-        LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Updated Data File Path: %s", customPath);
-        LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Saved To Registry");
+        StoreCustomFolder(customPath);
         return;
     }
     LogMessage(LOG_MODULE, UPV5, LOG_INFO,
@@ -73,18 +78,42 @@ static void MoveUserFiles(const char *oldPath, const char *newPath, int customFo
     }
 }
 
+// The rename target: the old folder's path and " OLD", or, where an earlier
+// run left a folder of that name, " OLD 2", " OLD 3", ... the first free one.
+// 0 when none fits a path; a shortened name could land the user's files
+// somewhere nobody would look for them.
+static int RenameTarget(const char *oldPath, char *target)
+{
+    char base[OS_MAX_PATH];
+    TextCopy(base, sizeof base, oldPath);
+    OsPathRemoveBackslash(base);
+    for (int n = 1; n < 100; n++) {
+        int fits = n == 1 ? TextFormat(target, OS_MAX_PATH, "%s%s", base, kRenameSuffix)
+                          : TextFormat(target, OS_MAX_PATH, "%s%s %d", base, kRenameSuffix, n);
+        if (!fits)
+            return 0;
+        if (OsGetFileAttributes(target) == OS_INVALID_FILE_ATTRIBUTES)
+            return 1;
+    }
+    return 0;
+}
+
 // Removes the old folder when nothing is left in it, or else gives it the
-// " OLD" name and leaves a readme there that says where the data went.
-static void RetireOldFolder(char *oldPath, const char *newPath)
+// " OLD" name and leaves a readme there that says where the data went. A
+// folder that holds the data folder or the last data file stays where it is:
+// the settings name a place inside it.
+static void RetireOldFolder(char *oldPath, const char *newPath, int holdsUsersFolder)
 {
     char tempPath[OS_MAX_PATH];
     char source[OS_MAX_PATH];
 
-    // The rename target is refused rather than cut: a shortened name could
-    // land the user's files somewhere nobody would look for them.
-    TextCopy(tempPath, sizeof tempPath, oldPath);
-    OsPathRemoveBackslash(tempPath);
-    if (!TextAppend(tempPath, sizeof tempPath, kRenameSuffix)) {
+    if (holdsUsersFolder) {
+        // No readme either: it would tell the user the folder may go.
+        LogMessage(LOG_MODULE, UPV5, LOG_ERROR,
+                   "OLDPath holds the data folder or the last data file, left in place: %s", oldPath);
+        return;
+    }
+    if (!RenameTarget(oldPath, tempPath)) {
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Rename target too long, old folder left in place: %s", oldPath);
         return;
     }
@@ -97,13 +126,56 @@ static void RetireOldFolder(char *oldPath, const char *newPath)
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath not empty, am cleaning up");
     TextCopy(source, sizeof source, oldPath);
     OsPathRemoveBackslash(source);
-    OsRename(source, tempPath);
-    LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Renamed OLDPath to TempPath");
-    TextCopy(oldPath, OS_MAX_PATH, tempPath);
+    if (RetryWhileInUse(RETRY_RENAME, source, tempPath, UPV5)) {
+        LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Renamed OLDPath to TempPath");
+        TextCopy(oldPath, OS_MAX_PATH, tempPath);
+    } else {
+        // The readme then goes into the folder where it is, never into an
+        // older " OLD" folder that happens to bear the target's name.
+        LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Not Renamed: OLDPath to TempPath (%s)", tempPath);
+    }
     WriteReadme(oldPath, newPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", oldPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "NEWPath: %s", newPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Written Readme");
+}
+
+// A last data file that could not be carried stays in the old folder; the
+// setting follows it to the folder's final name, so the application opens
+// the user's latest data rather than nothing. Gives 1 with keptFile set.
+static int FollowKeptDataFile(const char *originalOldPath, const char *finalOldPath, const char *newPath,
+                              char *keptFile)
+{
+    char lastLW[OS_MAX_PATH];
+    char folder[OS_MAX_PATH];
+    char name[OS_MAX_PATH];
+    if (ReadSetting(SETTING_LAST_OPENED, lastLW, sizeof lastLW, "") <= 0 || !FolderOfPath(lastLW, folder) ||
+        !FileNameOfPath(lastLW, name, 1))
+        return 0;
+    if (!SamePath(folder, originalOldPath) && !SamePath(folder, finalOldPath))
+        return 0;
+    if (!TextCopyWhole(keptFile, OS_MAX_PATH, finalOldPath) || !OsPathAppend(keptFile, name) ||
+        IsExistingFile(keptFile) != 1)
+        return 0;
+    // Carried after all (only its ".OLD" name was taken): the copy in the
+    // data folder is the user's data, and the final check settles the rest.
+    char copy[OS_MAX_PATH];
+    if (TextCopyWhole(copy, sizeof copy, newPath) && OsPathAppend(copy, name) && IsIdenticalCopy(keptFile, copy))
+        return 0;
+    if (!SamePath(keptFile, lastLW)) {
+        WriteSetting(SETTING_LAST_OPENED, keptFile, 1);
+        LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "LastLW not carried, kept in old folder: %s", keptFile);
+    }
+    return 1;
+}
+
+// The caller's old folder in its canonical form ("C:/x", "C:\x\.", "C:\a\..\x"
+// act on "C:\x"), the caller's spelling kept where only letter case differs.
+static void CanonicalOldFolder(char *oldPath)
+{
+    char full[OS_MAX_PATH];
+    if (IsFullPath(oldPath) && OsGetFullPathName(oldPath, full) && !OsNamesEqualNoCase(full, oldPath))
+        TextCopy(oldPath, OS_MAX_PATH, full);
 }
 
 extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath)
@@ -111,7 +183,9 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVers
     char oldPath[OS_MAX_PATH] = "";
     char newPath[OS_MAX_PATH] = "";
     char customPath[OS_MAX_PATH] = "";
+    char keptFile[OS_MAX_PATH] = "";
     int customFolderUsed;
+    int keepLastLW = 0;
 
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "----## Started ##----");
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "DLL Version:  1.00");
@@ -129,6 +203,7 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVers
         // it did not exist, rather than acted on under a shortened name.
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "OLD_InstallPath too long, left alone: %.200s...", oldInstallPath);
     }
+    CanonicalOldFolder(oldPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", oldPath);
 
     WriteIniSettingsToRegistry();
@@ -139,27 +214,49 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVers
 
     customFolderUsed = FindCustomFolder(oldPath, customPath);
 
+    const char *refusal = nullptr;
     if (IsExistingFolder(oldPath) != -1) {
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath Not Exist: %s", oldPath);
+        if (customFolderUsed)
+            StoreCustomFolder(customPath);
+    } else if (LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath Exists: %s", oldPath),
+               (refusal = OldFolderRefusal(oldPath, newPath)) != nullptr) {
+        // Not an installation folder the upgrade may touch: the settings are
+        // carried, the files stay exactly as they are.
+        LogMessage(LOG_MODULE, UPV5, LOG_FATAL, "OLDPath left alone (%s), nothing copied, deleted or renamed: %s",
+                   refusal, oldPath);
+        if (customFolderUsed)
+            StoreCustomFolder(customPath);
     } else {
-        LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath Exists: %s", oldPath);
-        if (!HasText(newPath)) {
+        int dataFolderExisted = IsExistingFolder(newPath) == -1;
+        if (!HasText(newPath) || !DataFolderUsable(newPath)) {
             // Nothing has left the old folder, so nothing in it may go: the
             // old program stays, the folder keeps its name and no readme
             // points at a data folder that does not exist.
             LogMessage(LOG_MODULE, UPV5, LOG_FATAL, "Not Found: NEWPath");
+            if (customFolderUsed)
+                StoreCustomFolder(customPath);
         } else {
+            char originalOldPath[OS_MAX_PATH];
+            TextCopy(originalOldPath, sizeof originalOldPath, oldPath);
             MoveUserFiles(oldPath, newPath, customFolderUsed, customPath);
+            // The data folder comes into being with the first file carried.
+            if (!dataFolderExisted)
+                OsRemoveDirectory(newPath);
+            const char *keptFolder = customFolderUsed ? customPath : "";
+            int holdsUsersFolder = PathIsAtOrBelow(newPath, oldPath) ||
+                                   (customFolderUsed && PathIsAtOrBelow(customPath, oldPath));
             if (previousVersion > 0) {
-                DeleteOldVersion(oldPath);
+                DeleteOldVersion(oldPath, newPath, keptFolder);
                 LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Deleted Old Version (OLDPath=%s)", oldPath);
                 RemoveIcons();
                 LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Removed Old Icons");
             }
-            RetireOldFolder(oldPath, newPath);
+            RetireOldFolder(oldPath, newPath, holdsUsersFolder);
+            keepLastLW = FollowKeptDataFile(originalOldPath, oldPath, newPath, keptFile);
         }
     }
 
-    ValidateLastLedgerwickOpenedInDatafileFolder();
+    ValidateLastLedgerwickOpenedInDatafileFolder(keepLastLW ? keptFile : nullptr);
     return LogMessage(LOG_MODULE, UPV5, LOG_INFO, "----## Finished ##----");
 }

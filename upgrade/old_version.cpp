@@ -1,8 +1,9 @@
 // Removes the old program from its installation folder: its own files, then
 // the sub-folders it kept there. The user's files have been carried out of the
-// folder before this runs; those the transfer had to leave behind (a file of
-// the same name already stood in the data folder) are kept, and travel with
-// the folder to its " OLD" name.
+// folder before this runs; what the transfer had to leave behind (a file of
+// the same name already stood in the data folder, a copy failed) and whatever
+// else the user keeps there are kept, and travel with the folder to its " OLD"
+// name.
 #include "upgrade/upgrade.h"
 #include "files/files.h"
 #include "log/log.h"
@@ -20,21 +21,43 @@ static const char *const OldProgramFiles[] = {
     "utility.mda",
 };
 
+// How the files of a sub-folder are judged before it goes.
+enum {
+    // The old program's own folder: a user's file is told by its name.
+    KEEP_USER_NAMES,
+    // A folder the user filled: only a file the transfer carried (its
+    // identical copy stands in the data folder) may go; every other file,
+    // whatever its name, is the user's.
+    KEEP_ALL_NOT_CARRIED
+};
+
 typedef struct OldSubFolder {
     const char *name;
     const char *logLine;
     int recurse;
+    int rule;
+    // Where the transfer carries its files in the data folder; null where it
+    // carries none.
+    const char *carriedTo;
 } OldSubFolder;
 
-// Every one of them is checked for user files before it goes: the transfer
-// moves backups and letters out of Backups and Letters, and what it could not
-// move must survive; a user's file found anywhere else is kept just as well.
 static const OldSubFolder OldSubFolders[] = {
-    {"Backups", "Removing Backups", 0}, {"DISK1", "Removing DISK1", 0},
-    {"DISK2", "Removing DISK2", 0},     {"DISK3", "Removing DISK3", 0},
-    {"DISK4", "Removing DISK4", 0},     {"Email", "Removing Email", 0},
-    {"Letters", "Removing Letters", 1}, {"Manual", "Removing Manual", 1},
+    {"Backups", "Removing Backups", 0, KEEP_ALL_NOT_CARRIED, "Automated Backups"},
+    {"DISK1", "Removing DISK1", 0, KEEP_USER_NAMES, nullptr},
+    {"DISK2", "Removing DISK2", 0, KEEP_USER_NAMES, nullptr},
+    {"DISK3", "Removing DISK3", 0, KEEP_USER_NAMES, nullptr},
+    {"DISK4", "Removing DISK4", 0, KEEP_USER_NAMES, nullptr},
+    {"Email", "Removing Email", 0, KEEP_ALL_NOT_CARRIED, nullptr},
+    {"Letters", "Removing Letters", 1, KEEP_ALL_NOT_CARRIED, "Letters"},
+    {"Manual", "Removing Manual", 1, KEEP_USER_NAMES, nullptr},
 };
+
+// What a pass over one folder needs: the rule and, for a carried folder,
+// the folder of the data folder that mirrors this one ("" when none).
+typedef struct Judge {
+    int rule;
+    const char *mirror;
+} Judge;
 
 // Handed to the engine with its filter off, so never read; kept as the list
 // the sub-folder calls have always carried.
@@ -83,10 +106,31 @@ static int IsLinkedFolder(const OsFindData *entry)
     return (entry->attributes & OS_FILE_ATTRIBUTE_DIRECTORY) && (entry->attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// 1 when the folder (and, with recurse, any folder below it) holds a user
-// file, or when it cannot be fully examined; the caller then keeps rather
-// than wipes.
-static int FolderHoldsUserFiles(const char *folder, int recurse)
+// Whether a file stays: by its name, or by whether the transfer carried it.
+static int Keeps(const Judge *judge, const char *path, const char *name)
+{
+    if (judge->rule == KEEP_USER_NAMES)
+        return IsUserFile(name);
+    char copy[OS_MAX_PATH];
+    if (!HasText(judge->mirror) || !TextCopyWhole(copy, sizeof copy, judge->mirror) || !OsPathAppend(copy, name))
+        return 1;
+    return !IsIdenticalCopy(path, copy);
+}
+
+// The judge for a folder one level down; mirror holds its buffer.
+static Judge ChildJudge(const Judge *judge, const char *name, char *mirror)
+{
+    Judge child = {judge->rule, ""};
+    mirror[0] = '\0';
+    if (HasText(judge->mirror) && TextCopyWhole(mirror, OS_MAX_PATH, judge->mirror) && OsPathAppend(mirror, name))
+        child.mirror = mirror;
+    return child;
+}
+
+// 1 when the folder (and, with recurse, any folder below it) holds a file
+// that stays, or when it cannot be fully examined; the caller then keeps
+// rather than wipes.
+static int FolderHoldsKeptFiles(const char *folder, int recurse, const Judge *judge)
 {
     char pattern[OS_MAX_PATH];
     if (!TextCopyWhole(pattern, sizeof pattern, folder) || !OsPathAppend(pattern, "*.*"))
@@ -99,14 +143,15 @@ static int FolderHoldsUserFiles(const char *folder, int recurse)
     do {
         if (IsSkippedEntry(&entry) || IsLinkedFolder(&entry))
             continue;
-        if (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) {
-            if (!recurse)
-                continue;
-            char child[OS_MAX_PATH];
-            if (!TextCopyWhole(child, sizeof child, folder) || !OsPathAppend(child, entry.name) ||
-                FolderHoldsUserFiles(child, recurse))
+        char child[OS_MAX_PATH];
+        if (!TextCopyWhole(child, sizeof child, folder) || !OsPathAppend(child, entry.name)) {
+            found = 1;
+        } else if (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) {
+            char mirror[OS_MAX_PATH];
+            Judge childJudge = ChildJudge(judge, entry.name, mirror);
+            if (recurse && FolderHoldsKeptFiles(child, recurse, &childJudge))
                 found = 1;
-        } else if (IsUserFile(entry.name)) {
+        } else if (Keeps(judge, child, entry.name)) {
             found = 1;
         }
     } while (!found && OsFindNext(handle, &entry) == 0);
@@ -115,8 +160,8 @@ static int FolderHoldsUserFiles(const char *folder, int recurse)
 }
 
 // Deletes every file of the folder (and, with recurse, of the folders below)
-// except the user's, then removes each folder that is left empty.
-static void RemoveAllButUserFiles(const char *folder, int recurse)
+// except those that stay, then removes each folder that is left empty.
+static void RemoveAllButKeptFiles(const char *folder, int recurse, const Judge *judge)
 {
     char pattern[OS_MAX_PATH];
     if (!JoinOrRefuse(pattern, folder, "*.*"))
@@ -136,10 +181,13 @@ static void RemoveAllButUserFiles(const char *folder, int recurse)
             if (IsLinkedFolder(&entry)) {
                 LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Not followed (link): %s", path);
             } else if (isFolder) {
-                RemoveAllButUserFiles(path, recurse);
-            } else if (IsUserFile(entry.name)) {
+                char mirror[OS_MAX_PATH];
+                Judge childJudge = ChildJudge(judge, entry.name, mirror);
+                RemoveAllButKeptFiles(path, recurse, &childJudge);
+            } else if (Keeps(judge, path, entry.name)) {
                 LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Kept:  %s", path);
-            } else if (OsSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL) && OsDeleteFile(path)) {
+            } else if (OsSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL) &&
+                       RetryWhileInUse(RETRY_DELETE, path, nullptr, SECTION)) {
                 LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Removed:  %s", path);
             } else {
                 LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Removed:  %s", path);
@@ -151,7 +199,15 @@ static void RemoveAllButUserFiles(const char *folder, int recurse)
     OsRemoveDirectory(folder);
 }
 
-void DeleteOldVersion(const char *oldInstallPath)
+// 1 when a folder of the user's lies in (or is) the sub-folder: nothing on
+// the way to it may go.
+static int HoldsUsersFolder(const char *subFolder, const char *newDatafilePath, const char *keptFolder)
+{
+    return (HasText(newDatafilePath) && PathIsAtOrBelow(newDatafilePath, subFolder)) ||
+           (HasText(keptFolder) && PathIsAtOrBelow(keptFolder, subFolder));
+}
+
+void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, const char *keptFolder)
 {
     LogMessage(LOG_MODULE, SECTION, LOG_INFO, "----## Started ##----");
     if (!HasText(oldInstallPath)) {
@@ -173,7 +229,7 @@ void DeleteOldVersion(const char *oldInstallPath)
         // Read-only, hidden or system files would refuse the delete. These
         // lines record attempts: a file that was never there is logged too.
         OsSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL);
-        OsDeleteFile(path);
+        RetryWhileInUse(RETRY_DELETE, path, nullptr, SECTION);
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Removed:  %s", path);
     }
 
@@ -188,11 +244,21 @@ void DeleteOldVersion(const char *oldInstallPath)
             LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Not followed (link): %s", path);
             continue;
         }
-        if (FolderHoldsUserFiles(path, sub->recurse)) {
+        if (HoldsUsersFolder(path, newDatafilePath, keptFolder)) {
+            LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Kept (holds the data folder or the last data file): %s",
+                       path);
+            continue;
+        }
+        char mirror[OS_MAX_PATH] = "";
+        Judge judge = {sub->rule, ""};
+        if (sub->carriedTo != nullptr && HasText(newDatafilePath) &&
+            TextCopyWhole(mirror, sizeof mirror, newDatafilePath) && OsPathAppend(mirror, sub->carriedTo))
+            judge.mirror = mirror;
+        if (FolderHoldsKeptFiles(path, sub->recurse, &judge)) {
             // The engine selects by inclusion only; a pass of our own
-            // deletes everything but the user's files.
+            // deletes everything but what stays.
             LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Keeping user files in: %s", path);
-            RemoveAllButUserFiles(path, sub->recurse);
+            RemoveAllButKeptFiles(path, sub->recurse, &judge);
             continue;
         }
         PerformActionOnFiles(FILE_DELETE, path, 0, OldSubFolderPatterns, COUNT_OF(OldSubFolderPatterns),

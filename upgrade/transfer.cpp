@@ -41,57 +41,12 @@ static int SetFolders(char *oldFolder, char *newFolder, const char *oldPath, con
     return 1;
 }
 
-// 1 when both files open and hold the same bytes.
-static int SameContents(const char *pathA, const char *pathB)
-{
-    OsFile *a = OsFopen(pathA, "rb");
-    if (a == nullptr)
-        return 0;
-    OsFile *b = OsFopen(pathB, "rb");
-    if (b == nullptr) {
-        OsFclose(a);
-        return 0;
-    }
-    unsigned char chunkA[4096];
-    unsigned char chunkB[4096];
-    int same = 1;
-    for (;;) {
-        size_t readA = OsFread(chunkA, 1, sizeof chunkA, a);
-        size_t readB = OsFread(chunkB, 1, sizeof chunkB, b);
-        if (readA != readB) {
-            same = 0;
-            break;
-        }
-        if (readA == 0)
-            break;
-        for (size_t i = 0; i < readA; i++)
-            if (chunkA[i] != chunkB[i]) {
-                same = 0;
-                break;
-            }
-        if (!same)
-            break;
-    }
-    OsFclose(a);
-    OsFclose(b);
-    return same;
-}
-
-static int SameFolder(const char *a, const char *b)
-{
-    char left[OS_MAX_PATH];
-    char right[OS_MAX_PATH];
-    if (!TextCopyWhole(left, sizeof left, a) || !TextCopyWhole(right, sizeof right, b))
-        return 0;
-    OsPathRemoveBackslash(left);
-    OsPathRemoveBackslash(right);
-    return TextCompareNoCase(left, right) == 0;
-}
-
 // How a file of the old folder is judged against the file of its name in the
 // data folder.
 enum {
-    // Deleting an earlier copy: only where the data folder holds its bytes.
+    // Deleting an earlier copy, or giving a data file the ".OLD" extension:
+    // only where the data folder holds its bytes, so what the user sees as
+    // carried really was.
     KEEP_UNLESS_IDENTICAL,
     // Copying: never over a different file, which may be the user's only copy
     // of it (a newer data file, or an earlier copy carried by a run before).
@@ -121,8 +76,8 @@ static int MatchesAny(const char *path, const char *const *patterns, int pattern
 // into *passedOver those the rule would leave; otherwise it fills paths (room
 // for capacity entries of OS_MAX_PATH) with the full path of each file the
 // rule lets through, logs the others, and gives the number filled.
-static int CollectFiles(const char *oldFolder, const char *newFolder, const char *const *patterns, int patternCount,
-                        int rule, char *paths, int capacity, int *passedOver)
+static int CollectFiles(int action, const char *oldFolder, const char *newFolder, const char *const *patterns,
+                        int patternCount, int rule, char *paths, int capacity, int *passedOver)
 {
     char folder[OS_MAX_PATH];
     char search[OS_MAX_PATH];
@@ -130,7 +85,9 @@ static int CollectFiles(const char *oldFolder, const char *newFolder, const char
         return 0;
     if (!TextCopyWhole(search, sizeof search, folder) || !OsPathAppend(search, "*.*"))
         return 0;
-    int sameFolder = SameFolder(oldFolder, newFolder);
+    // One folder under two spellings: nothing is copied onto itself, and no
+    // file counts as its own copy.
+    int sameFolder = SamePath(oldFolder, newFolder);
     int count = 0;
     OsFindData entry;
     OsFindHandle handle = OsFindFirst(search, &entry);
@@ -151,10 +108,10 @@ static int CollectFiles(const char *oldFolder, const char *newFolder, const char
                      OsPathAppend(newFile, entry.name);
         int passes;
         if (rule == KEEP_UNLESS_IDENTICAL)
-            passes = placed && IsExistingFile(newFile) == 1 && SameContents(oldFile, newFile);
+            passes = placed && IsIdenticalCopy(oldFile, newFile);
         else
-            passes = sameFolder || (placed && (OsGetFileAttributes(newFile) == OS_INVALID_FILE_ATTRIBUTES ||
-                                               (IsExistingFile(newFile) == 1 && SameContents(oldFile, newFile))));
+            passes = placed && (OsGetFileAttributes(newFile) == OS_INVALID_FILE_ATTRIBUTES ||
+                                IsIdenticalCopy(oldFile, newFile));
         if (paths == nullptr) {
             count++;
             if (!passes && passedOver != nullptr)
@@ -164,9 +121,12 @@ static int CollectFiles(const char *oldFolder, const char *newFolder, const char
         if (passes && SelectableByPath(entry.name)) {
             TextCopyWhole(paths + (size_t)count * OS_MAX_PATH, OS_MAX_PATH, oldFile);
             count++;
-        } else if (rule == KEEP_UNLESS_IDENTICAL) {
+        } else if (rule == KEEP_UNLESS_IDENTICAL && action == FILE_DELETE) {
             LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
                        "Not Deleted: %s, no identical copy in new datafile folder", oldFile);
+        } else if (rule == KEEP_UNLESS_IDENTICAL) {
+            LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
+                       "Not Carried: %s, no identical copy in new datafile folder, kept under its name", oldFile);
         } else {
             LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
                        "Not Copied: %s, a different file of that name is in new datafile folder", oldFile);
@@ -183,9 +143,10 @@ static int CollectFiles(const char *oldFolder, const char *newFolder, const char
 static void ActOnFilesTheRuleAllows(int action, char *oldFolder, char *newFolder, const char *const *patterns,
                                     int patternCount, int rule)
 {
-    char *destination = action == FILE_COPY ? newFolder : nullptr;
+    char newExtension[] = ".OLD";
+    char *destination = action == FILE_COPY ? newFolder : action == FILE_RENAME_EXT ? newExtension : nullptr;
     int passedOver = 0;
-    int found = CollectFiles(oldFolder, newFolder, patterns, patternCount, rule, nullptr, 0, &passedOver);
+    int found = CollectFiles(action, oldFolder, newFolder, patterns, patternCount, rule, nullptr, 0, &passedOver);
     if (rule == COPY_UNLESS_DIFFERENT && passedOver == 0) {
         PerformActionOnFiles(action, oldFolder, destination, patterns, patternCount, 1, 0, 0);
         return;
@@ -198,10 +159,11 @@ static void ActOnFilesTheRuleAllows(int action, char *oldFolder, char *newFolder
         selected = (const char **)OsAlloc((size_t)found * sizeof(const char *));
         if (paths == nullptr || selected == nullptr)
             LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "%s",
-                       action == FILE_COPY ? "Out of memory, no .LW or .OLD file copied"
-                                           : "Out of memory, no .OLD file deleted");
+                       action == FILE_COPY     ? "Out of memory, no .LW or .OLD file copied"
+                       : action == FILE_DELETE ? "Out of memory, no .OLD file deleted"
+                                               : "Out of memory, no .LW file renamed");
         else
-            count = CollectFiles(oldFolder, newFolder, patterns, patternCount, rule, paths, found, nullptr);
+            count = CollectFiles(action, oldFolder, newFolder, patterns, patternCount, rule, paths, found, nullptr);
     }
     for (int i = 0; i < count; i++)
         selected[i] = paths + (size_t)i * OS_MAX_PATH;
@@ -219,7 +181,6 @@ void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
 {
     char oldFolder[OS_MAX_PATH];
     char newFolder[OS_MAX_PATH];
-    char newExtension[] = ".OLD";
     Log(LOG_INFO, "%s", "----## Started ##----");
     Log(LOG_INFO, "OLD_DatafilePath: %s", oldDatafilePath);
     Log(LOG_INFO, "NEW_DatafilePath: %s", newDatafilePath);
@@ -246,11 +207,15 @@ void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
 
         Log(LOG_INFO, "%s", "Renaming .LW to .OLD in old ledgerwick folder");
         Log(LOG_INFO, "Old: %s", oldFolder);
-        PerformActionOnFiles(FILE_RENAME_EXT, oldFolder, newExtension, kDataFiles, COUNT_OF(kDataFiles), 1, 0, 0);
+        ActOnFilesTheRuleAllows(FILE_RENAME_EXT, oldFolder, newFolder, kDataFiles, COUNT_OF(kDataFiles),
+                                KEEP_UNLESS_IDENTICAL);
 
+        // A data folder inside the old folder holds the user's own files,
+        // not the old program's leftovers.
         Log(LOG_INFO, "%s", "Delete any temp files that ledgerwick hasn't cleaned up");
         Log(LOG_INFO, "Old: %s", oldFolder);
-        PerformActionOnFiles(FILE_DELETE, oldFolder, nullptr, kLeftovers, COUNT_OF(kLeftovers), 1, 0, 1);
+        PerformActionOnFilesKeepingOut(FILE_DELETE, oldFolder, nullptr, kLeftovers, COUNT_OF(kLeftovers), 1, 0, 1,
+                                       newDatafilePath);
     }
 
     Log(LOG_INFO, "%s", "Moving the 'Backups' to new datafile folder");

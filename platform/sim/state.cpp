@@ -14,12 +14,16 @@
 SimState g_sim;
 
 static const int kShellIds[SIM_SHELL_FOLDERS] = {
-    OS_CSIDL_APPDATA, OS_CSIDL_PERSONAL, OS_CSIDL_STARTMENU,
+    OS_CSIDL_APPDATA,        OS_CSIDL_PERSONAL,        OS_CSIDL_STARTMENU,
     OS_CSIDL_DESKTOPDIRECTORY, OS_CSIDL_COMMON_STARTMENU, OS_CSIDL_COMMON_DESKTOPDIRECTORY,
+    OS_CSIDL_PROFILE,        OS_CSIDL_LOCAL_APPDATA,   OS_CSIDL_COMMON_APPDATA,
+    OS_CSIDL_PROGRAM_FILES,  OS_CSIDL_PROGRAM_FILESX86, OS_CSIDL_COMMON_DOCUMENTS,
 };
 static const char *const kShellDefaults[SIM_SHELL_FOLDERS] = {
     "C:\\Users\\lw\\AppData\\Roaming", "C:\\Users\\lw\\Documents", "C:\\Users\\lw\\Start Menu",
     "C:\\Users\\lw\\Desktop", "C:\\ProgramData\\Start Menu", "C:\\Users\\Public\\Desktop",
+    "C:\\Users\\lw", "C:\\Users\\lw\\AppData\\Local", "C:\\ProgramData",
+    "C:\\Program Files", "C:\\Program Files (x86)", "C:\\Users\\Public\\Documents",
 };
 
 int SimShellSlot(int csidl)

@@ -1,0 +1,165 @@
+// The one answer to "are these the same folder", "does this lie inside that
+// folder" and "is this the same file". Text alone can't tell: Windows reaches
+// one folder as "C:\LwRepro", "c:/lwrepro", "C:\LWREPR~1", "C:\x\..\LwRepro"
+// and "C:\LwRepro.", and through links under names that share nothing.
+#include "files/files.h"
+
+#include <string.h>
+
+// Cuts path (no trailing backslash but on a root) to its parent folder.
+// 0 when path is a root, or has none, and has no parent.
+static int ToParent(char *path)
+{
+    char root[OS_MAX_PATH];
+    TextCopy(root, sizeof root, path);
+    if (!OsPathStripToRoot(root))
+        return 0;
+    size_t rootLength = strlen(root);
+    char *last = strrchr(path, '\\');
+    if (strlen(path) <= rootLength || last == nullptr)
+        return 0;
+    if ((size_t)(last - path) < rootLength)
+        TextCopy(path, OS_MAX_PATH, root);
+    else
+        *last = '\0';
+    return 1;
+}
+
+int PathIdentityForm(const char *path, char *out)
+{
+    if (out == nullptr)
+        return 0;
+    out[0] = '\0';
+    char full[OS_MAX_PATH];
+    if (!HasText(path) || !OsGetFullPathName(path, full))
+        return 0;
+    OsPathRemoveBackslash(full);
+    // Only an existing path has long names to find; the part that does not
+    // exist yet is kept as written.
+    char head[OS_MAX_PATH];
+    TextCopy(head, sizeof head, full);
+    for (;;) {
+        char longHead[OS_MAX_PATH];
+        if (OsGetLongPathName(head, longHead)) {
+            OsPathRemoveBackslash(longHead);
+            size_t headLength = strlen(head);
+            if (!TextCopyWhole(out, OS_MAX_PATH, longHead) || !TextAppend(out, OS_MAX_PATH, full + headLength)) {
+                out[0] = '\0';
+                return 0;
+            }
+            return 1;
+        }
+        if (!ToParent(head))
+            break;
+    }
+    return TextCopyWhole(out, OS_MAX_PATH, full);
+}
+
+static int SameIdentity(const char *formA, const char *formB)
+{
+    if (OsNamesEqualNoCase(formA, formB))
+        return 1;
+    OsFileId a;
+    OsFileId b;
+    return OsGetFileId(formA, &a) && OsGetFileId(formB, &b) && a.volume == b.volume && a.index == b.index;
+}
+
+int SamePath(const char *a, const char *b)
+{
+    char formA[OS_MAX_PATH];
+    char formB[OS_MAX_PATH];
+    if (!PathIdentityForm(a, formA) || !PathIdentityForm(b, formB))
+        return 0;
+    return SameIdentity(formA, formB);
+}
+
+int PathIsAtOrBelow(const char *path, const char *folder)
+{
+    char form[OS_MAX_PATH];
+    char folderForm[OS_MAX_PATH];
+    if (!PathIdentityForm(path, form) || !PathIdentityForm(folder, folderForm))
+        return 0;
+    OsFileId folderId;
+    int folderHasId = OsGetFileId(folderForm, &folderId);
+    // Each folder on the way up is asked: by its text, then by what it is,
+    // so a way in through a link or another drive letter counts too.
+    do {
+        if (OsNamesEqualNoCase(form, folderForm))
+            return 1;
+        OsFileId id;
+        if (folderHasId && OsGetFileId(form, &id) && id.volume == folderId.volume && id.index == folderId.index)
+            return 1;
+    } while (ToParent(form));
+    return 0;
+}
+
+int IsFullPath(const char *path)
+{
+    if (!HasText(path))
+        return 0;
+    int letter = (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
+    if (letter && path[1] == ':')
+        return path[2] == '\\' || path[2] == '/';
+    int separators = (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+    if (!separators)
+        return 0;
+    // "\\?\" and "\\.\" reach devices and bypass the checks of ordinary
+    // paths; a UNC path needs a server and a share.
+    if (path[2] == '?' || path[2] == '.' || path[2] == '\0' || path[2] == '\\' || path[2] == '/')
+        return 0;
+    const char *p = path + 2;
+    while (*p && *p != '\\' && *p != '/')
+        p++;
+    return *p != '\0' && p[1] != '\0' && p[1] != '\\' && p[1] != '/';
+}
+
+int IsRootFolder(const char *path)
+{
+    char form[OS_MAX_PATH];
+    char root[OS_MAX_PATH];
+    if (!PathIdentityForm(path, form))
+        return 0;
+    TextCopy(root, sizeof root, form);
+    if (!OsPathStripToRoot(root))
+        return 0;
+    OsPathRemoveBackslash(root);
+    OsPathRemoveBackslash(form);
+    return OsNamesEqualNoCase(form, root);
+}
+
+int SameContents(const char *pathA, const char *pathB)
+{
+    OsFile *a = OsFopen(pathA, "rb");
+    if (a == nullptr)
+        return 0;
+    OsFile *b = OsFopen(pathB, "rb");
+    if (b == nullptr) {
+        OsFclose(a);
+        return 0;
+    }
+    unsigned char chunkA[4096];
+    unsigned char chunkB[4096];
+    int same = 1;
+    for (;;) {
+        size_t readA = OsFread(chunkA, 1, sizeof chunkA, a);
+        size_t readB = OsFread(chunkB, 1, sizeof chunkB, b);
+        if (readA != readB || memcmp(chunkA, chunkB, readA) != 0) {
+            same = 0;
+            break;
+        }
+        if (readA == 0)
+            break;
+    }
+    OsFclose(a);
+    OsFclose(b);
+    return same;
+}
+
+int IsIdenticalCopy(const char *original, const char *copy)
+{
+    // A file is never its own copy: deleting "the original" would then
+    // delete the only one.
+    if (IsExistingFile(original) != 1 || IsExistingFile(copy) != 1 || SamePath(original, copy))
+        return 0;
+    return SameContents(original, copy);
+}

@@ -1,0 +1,60 @@
+// Which folders the upgrade may act on. A setup passes whatever it has: an
+// empty variable, a registry value read from the wrong view, a path typed by
+// hand. The old folder is copied from, emptied and renamed, so a wrong one
+// (a drive root, the Windows folder, the user's documents) would scatter or
+// destroy files that were never the old program's.
+#include "upgrade/upgrade.h"
+#include "files/files.h"
+
+// The system's and the user's own folders: none of them, and no folder that
+// holds one of them ("C:\Users" holds the profile), is ever an installation
+// folder.
+static const int kSystemFolders[] = {
+    OS_CSIDL_PROFILE,       OS_CSIDL_PERSONAL,         OS_CSIDL_DESKTOPDIRECTORY,
+    OS_CSIDL_APPDATA,       OS_CSIDL_LOCAL_APPDATA,    OS_CSIDL_STARTMENU,
+    OS_CSIDL_COMMON_STARTMENU, OS_CSIDL_COMMON_DESKTOPDIRECTORY, OS_CSIDL_COMMON_APPDATA,
+    OS_CSIDL_COMMON_DOCUMENTS, OS_CSIDL_PROGRAM_FILES, OS_CSIDL_PROGRAM_FILESX86,
+};
+
+static int HoldsOrIs(const char *oldPath, const char *folder)
+{
+    return HasText(folder) && PathIsAtOrBelow(folder, oldPath);
+}
+
+const char *OldFolderRefusal(const char *oldPath, const char *newDatafilePath)
+{
+    if (!IsFullPath(oldPath))
+        return "not a full path";
+    char form[OS_MAX_PATH];
+    if (!PathIdentityForm(oldPath, form))
+        return "not a full path";
+    if (IsRootFolder(form))
+        return "a drive or share root";
+    unsigned long attributes = OsGetFileAttributes(form);
+    if (attributes != OS_INVALID_FILE_ATTRIBUTES && (attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT))
+        return "a link to another folder";
+
+    char folder[OS_MAX_PATH];
+    unsigned length = OsGetWindowsDirectory(folder, OS_MAX_PATH);
+    if (length > 0 && length < OS_MAX_PATH && (PathIsAtOrBelow(form, folder) || HoldsOrIs(form, folder)))
+        return "the Windows folder, or in it";
+    for (unsigned i = 0; i < sizeof kSystemFolders / sizeof kSystemFolders[0]; i++) {
+        if (!OsSHGetFolderPathFromLocation(kSystemFolders[i], folder))
+            continue;
+        if (HoldsOrIs(form, folder))
+            return "a system or user folder, or one that holds one";
+    }
+    if (HasText(newDatafilePath) && PathIsAtOrBelow(form, newDatafilePath))
+        return "the data folder, or in it";
+    return nullptr;
+}
+
+int DataFolderUsable(const char *newDatafilePath)
+{
+    if (!IsFullPath(newDatafilePath))
+        return 0;
+    char form[OS_MAX_PATH];
+    if (!PathIdentityForm(newDatafilePath, form))
+        return 0;
+    return EnsureFolderExists(newDatafilePath) == -1;
+}
