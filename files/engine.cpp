@@ -20,6 +20,17 @@ static int IsLinkedFolder(unsigned long attributes)
            ((attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT) != 0);
 }
 
+// The same for a folder named by its path. With a trailing backslash the
+// path names what the link points at, which is no link.
+static int IsLinkedFolderPath(const char *folder)
+{
+    char path[OS_MAX_PATH];
+    if (!TextCopyWhole(path, sizeof path, folder))
+        return 0;
+    OsPathRemoveBackslash(path);
+    return IsLinkedFolder(OsGetFileAttributes(path));
+}
+
 struct EngineCall {
     int action;
     const char *sourceFolder; // ends in a backslash
@@ -129,7 +140,7 @@ static int RunCall(int action, char *sourceFolder, char *destination, const char
 
     if (!ValidateFileAction(action, sourceFolder, destination)) {
         LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot Validated Action", kIndent);
-    } else if (IsLinkedFolder(OsGetFileAttributes(sourceFolder))) {
+    } else if (IsLinkedFolderPath(sourceFolder)) {
         // The folder handed in is itself a link: what lies behind it is not
         // the tree the caller meant.
         LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot followed (link): %s", kIndent, sourceFolder);

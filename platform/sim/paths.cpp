@@ -316,6 +316,11 @@ int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error)
         out->exists = 0;
         out->fileWithSlash = 1;
     }
+    // "link\" names what the link points at, not the link (as Wine and
+    // Windows resolve it): a folder, without the reparse-point mark.
+    struct stat target;
+    if (out->exists && out->trailingSlash && S_ISLNK(out->st.st_mode) && stat(out->posix, &target) == 0)
+        out->st = target;
     SetParent(out);
     return 1;
 }

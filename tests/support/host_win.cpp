@@ -118,6 +118,7 @@ void HostReset()
     RemoveTree("C:\\lwtest");
     RemoveTree("C:\\Ledgerwick");
     RemoveTree("C:\\Ledgerwick OLD");
+    RemoveTree("C:\\Ledgerwick OLD 2");
     // The prefix's own test drives (scripts/wine-prefix).
     for (const char *drive : {"D:", "N:", "R:", "X:"})
         RemoveTree(std::string(drive) + "\\lwtest");
