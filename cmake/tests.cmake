@@ -24,13 +24,33 @@ if(WIN32)
   target_link_libraries(lw_tests PRIVATE version) # GetFileVersionInfo, for the DLL's own tests
   set_target_properties(lw_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   add_dependencies(lw_tests Upgrade)
+  # Label "wine": runs under Wine in the suite's prefix (scripts/wine-session);
+  # label "static": reads the built files only, so it needs no Wine at all.
   # One Wine process for the whole suite: a cold start costs seconds.
   add_test(NAME wine.suite COMMAND lw_tests --gtest_color=no)
   # Every Wine test of one arch shares the prefix and its C:\Ledgerwick, so
   # none may run beside another (ctest -j).
-  set_tests_properties(wine.suite PROPERTIES TIMEOUT 900 RESOURCE_LOCK lw_wine_prefix)
-  add_test(NAME wine.dll_tables
+  set_tests_properties(wine.suite PROPERTIES TIMEOUT 900 RESOURCE_LOCK lw_wine_prefix LABELS wine)
+  add_test(NAME static.dll_tables
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/check_dll.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:Upgrade>)
+  set_tests_properties(static.dll_tables PROPERTIES LABELS static)
+
+  # A caller linked against each shipped import library: it must import the
+  # DLL's plain names, and (where Wine runs this width) start and call them.
+  foreach(lib libUpgrade.dll.a Upgrade.lib)
+    string(MAKE_C_IDENTIFIER ${lib} id)
+    add_executable(implib_caller_${id} tests/implib/caller.c)
+    target_include_directories(implib_caller_${id} PRIVATE ${CMAKE_SOURCE_DIR}/include)
+    target_link_libraries(implib_caller_${id} PRIVATE ${LW_IMPLIB_DIR}/${lib})
+    target_link_options(implib_caller_${id} PRIVATE -static)
+    add_dependencies(implib_caller_${id} Upgrade_implibs)
+    set_target_properties(implib_caller_${id} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+    add_test(NAME static.implib_${id}
+      COMMAND bash ${CMAKE_SOURCE_DIR}/tests/check_implib.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:implib_caller_${id}>)
+    set_tests_properties(static.implib_${id} PROPERTIES LABELS static)
+    add_test(NAME wine.implib_${id} COMMAND implib_caller_${id})
+    set_tests_properties(wine.implib_${id} PROPERTIES LABELS wine RESOURCE_LOCK lw_wine_prefix)
+  endforeach()
 else()
   include(GoogleTest)
   gtest_discover_tests(lw_tests TEST_PREFIX "native." DISCOVERY_TIMEOUT 60)

@@ -2,8 +2,10 @@
 # Checks the built Upgrade.dll the way a setup program and a clean Windows
 # machine see it: its export table holds exactly the names of the .def file,
 # undecorated (a stdcall name like "Name@8" would not be found by name), and
-# it imports nothing but Windows system DLLs (no mingw runtime DLLs to ship).
-# Usage: check_dll.sh <objdump> <Upgrade.dll>
+# it imports nothing but Windows system DLLs (no mingw runtime DLLs to ship),
+# and its version resource says what installer/Upgrade.rc says. It reads the
+# file only, so it runs for both widths on any machine, Wine or not.
+# Usage: check_dll.sh <objdump> <Upgrade.dll> (windres is found beside objdump)
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -13,6 +15,8 @@ fi
 objdump=$1
 dll=$2
 def="$(dirname "$0")/../installer/Upgrade.def"
+rc="$(dirname "$0")/../installer/Upgrade.rc"
+windres=${objdump%objdump}windres
 allowed_imports="kernel32.dll advapi32.dll shell32.dll shlwapi.dll imagehlp.dll user32.dll msvcrt.dll"
 
 dump=$("$objdump" -p "$dll")
@@ -62,5 +66,25 @@ for dll_name in $imports; do
 done
 [ -n "$imports" ] || { echo "FAIL: no import table found"; status=1; }
 
-if [ $status -eq 0 ]; then echo "OK: exports match Upgrade.def, imports are system DLLs only"; fi
+# The version resource as windres reads it back from the DLL, against the
+# source: the file version and every string value.
+version_lines() { # rc text on stdin -> FILEVERSION and the quoted VALUE lines, normalised
+  tr -d '\r' | sed -n -e 's/^[ \t]*FILEVERSION[ \t]*/FILEVERSION /p' -e 's/^[ \t]*\(VALUE "[^"]*", ".*"\)[ \t]*$/\1/p' |
+    sed 's/,[ \t]*/,/g' | sort
+}
+expected_version=$(version_lines <"$rc")
+if ! found_rc=$("$windres" -J coff -O rc -i "$dll" 2>&1); then
+  echo "FAIL: windres could not read the resources: $found_rc"; status=1
+fi
+found_version=$(printf '%s\n' "$found_rc" | version_lines)
+echo "version resource found:"; printf '%s\n' "$found_version" | sed 's/^/  /'
+if [ "$(printf '%s\n' "$expected_version" | grep -c VALUE)" -lt 1 ]; then
+  echo "FAIL: no VALUE lines read from $rc"; status=1
+elif [ "$expected_version" != "$found_version" ]; then
+  echo "FAIL: the version resource differs from Upgrade.rc:"
+  diff <(printf '%s\n' "$expected_version") <(printf '%s\n' "$found_version") | sed -n 's/^[<>]/  &/p' || true
+  status=1
+fi
+
+if [ $status -eq 0 ]; then echo "OK: exports match Upgrade.def, imports are system DLLs only, version resource matches Upgrade.rc"; fi
 exit $status

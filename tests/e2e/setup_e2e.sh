@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end: builds the example setup program around the real Upgrade.dll,
 # lays out a version-4 installation in a throwaway Wine prefix, runs the
-# setup silently under Wine and checks what it left.
+# setup silently under Wine and checks what it left. A 32-bit DLL goes into a
+# 32-bit setup in a 32-bit prefix, a 64-bit one into a 64-bit setup
+# (Target amd64-unicode) in a 64-bit prefix.
 #
 #   setup_e2e.sh upgrade|running <Upgrade.dll> <window_holder.exe> <work folder>
 #
@@ -22,8 +24,9 @@ check() { # description, command...
 }
 
 trap e2e_finish EXIT
-e2e_prepare "$work/$case_name" "$dll" || exit 1
-e2e_layout_version4
+e2e_prepare "$work/$case_name" "$dll" || { echo "setup_e2e: preparing the prefix and the setup failed"; exit 1; }
+e2e_layout_version4 || { echo "setup_e2e: laying out the version-4 installation failed"; exit 1; }
+echo "setup: $E2E_SETUP_TARGET, prefix: $WINEARCH"
 
 case "$case_name" in
 upgrade)
@@ -65,7 +68,7 @@ upgrade)
     [ "$fail" = 0 ] || { echo "--- before:"; echo "$before_tree"; echo "--- log:"; echo "$log"; }
     ;;
 running)
-    e2e_hold_window "Ledgerwick Complete - Accounts.LW" "$holder" || exit 1
+    e2e_hold_window "Ledgerwick Complete - Accounts.LW" "$holder" || { echo "setup_e2e: the window holder did not start"; exit 1; }
     before=$(e2e_snapshot)
     e2e_run_setup; code=$?
     e2e_release_window

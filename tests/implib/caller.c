@@ -1,0 +1,17 @@
+/* An integrator's program, linked against a shipped import library instead
+ * of loading Upgrade.dll by name: it only links when the library names the
+ * symbols the header makes a compiler ask for, and only starts when those
+ * resolve to the DLL's exports. Every call is one that changes nothing. */
+#include "LedgerwickUpgrade.h"
+
+#include <stdio.h>
+
+int main(void)
+{
+    int running = LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning();
+    LedgerwickInstaller_GetInstallerFilename("C:\\no such folder\\install.lst");
+    int upgraded = LedgerwickInstaller_UpgradeToVersion5(5, NULL); /* 5: nothing to do */
+    int deleted = DeleteLogFile();
+    printf("running %d, upgrade %d, log deleted %d\n", running, upgraded, deleted);
+    return upgraded == 0 ? 0 : 1;
+}
