@@ -335,7 +335,7 @@ TEST_F(UserFilesKeptTest, FoldersThatAreNoInstallationFolderAreLeftAlone)
         "C:\\", "C:\\\\", "\\\\?\\C:\\", "C:", "\\", "..", "D:\\",
         windows, windows + "\\", "C:\\Ledgerwick\\..\\" + windowsName, "c:\\" + windowsName + "\\.",
         Join(windows, "system32"),
-        profile, profiles, documents, documents + "\\", data,
+        profile, profiles, documents, documents + "\\", data, Join(data, "Inside"),
         HostShellFolder(OS_CSIDL_COMMON_APPDATA), HostShellFolder(OS_CSIDL_PROGRAM_FILES),
         HostShellFolder(OS_CSIDL_APPDATA), HostShellFolder(OS_CSIDL_DESKTOPDIRECTORY),
     };
@@ -347,7 +347,8 @@ TEST_F(UserFilesKeptTest, FoldersThatAreNoInstallationFolderAreLeftAlone)
             HostWriteFile(Join(data, "Accounts.LW"), Bytes("the data folder's own"));
             Sentinels sentinels;
             for (const std::string &folder : {std::string("C:\\"), std::string("D:\\"), windows,
-                                              Join(windows, "system32"), profile, profiles, documents, data})
+                                              Join(windows, "system32"), profile, profiles, documents, data,
+                                              Join(data, "Inside")})
                 sentinels.Lay(folder);
             Files dataBefore = FilesBelow(data);
 
