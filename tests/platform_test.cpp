@@ -639,7 +639,15 @@ protected:
     }
 };
 
-TEST_F(SimHostTest, RegistryFileIsRegeditText)
+std::string RegistryText(OsRootKey root)
+{
+    std::string text(SimRegistryText(root, nullptr, 0) + 1, '\0');
+    EXPECT_EQ(SimRegistryText(root, &text[0], text.size()), text.size() - 1);
+    text.pop_back();
+    return text;
+}
+
+TEST_F(SimHostTest, RegistryDumpIsRegeditText)
 {
     HostRegSetText(OS_HKEY_CURRENT_USER, "Greeting", "say \"hi\" from C:\\Books");
     const unsigned char blob[] = {0x00, 0x01, 0xff};
@@ -663,50 +671,73 @@ TEST_F(SimHostTest, RegistryFileIsRegeditText)
         "\"Number\"=dword:0000002a\r\n"
         "\"Lines\"=hex(1):61,0d,0a,62,00\r\n"
         "\r\n";
+    const std::string empty = "Windows Registry Editor Version 5.00\r\n\r\n";
+    EXPECT_EQ(RegistryText(OS_HKEY_CURRENT_USER), expected);
+    EXPECT_EQ(RegistryText(OS_HKEY_LOCAL_MACHINE), empty);
+    // A short buffer takes what fits, terminated; the length is the whole.
+    char cut[12];
+    EXPECT_EQ(SimRegistryText(OS_HKEY_LOCAL_MACHINE, cut, sizeof cut), empty.size());
+    EXPECT_STREQ(cut, "Windows Reg");
+
+    // Nothing is on disk until asked for.
+    EXPECT_EQ(RootFile("registry/HKCU.reg"), "<missing>");
+    ASSERT_EQ(SimDumpRegistry(), 1);
     EXPECT_EQ(RootFile("registry/HKCU.reg"), expected);
-    EXPECT_EQ(RootFile("registry/HKLM.reg"), "Windows Registry Editor Version 5.00\r\n\r\n");
-    EXPECT_EQ(RootFile("registry/HKCU.reg.tmp"), "<missing>"); // replaced by rename
+    EXPECT_EQ(RootFile("registry/HKLM.reg"), empty);
 }
 
-TEST_F(SimHostTest, RegistryReadsWhatRegeditWrites)
+TEST_F(SimHostTest, RegistryIgnoresCaseAndKeepsValuesWhole)
 {
-    // Long hex lists wrap with ",\" and an indent; names and keys ignore case.
-    WriteRootFile("registry/HKLM.reg",
-                  "Windows Registry Editor Version 5.00\r\n\r\n"
-                  "[HKEY_LOCAL_MACHINE\\software\\velmora software ltd\\ledgerwick complete\\settings]\r\n"
-                  "\"Path\"=\"C:\\\\Ledgerwick\"\r\n"
-                  "\"Wrapped\"=hex:01,02,03,\\\r\n"
-                  "  04,05\r\n"
-                  "\"Expand\"=hex(2):25,00\r\n"
-                  "@=\"default\"\r\n");
+    const unsigned char wrapped[] = {1, 2, 3, 4, 5};
+    HostRegSet(OS_HKEY_LOCAL_MACHINE, "Wrapped", OS_REG_BINARY, wrapped, sizeof wrapped);
+    HostRegSetText(OS_HKEY_LOCAL_MACHINE, "Path", "C:\\Ledgerwick");
+    HostRegSet(OS_HKEY_LOCAL_MACHINE, "Expand", 2, "%", 2);
+    HostRegSetText(OS_HKEY_LOCAL_MACHINE, "", "default");
+
+    // Keys and names ignore case.
+    OsKey key;
+    ASSERT_EQ(OsRegOpenKey(OS_HKEY_LOCAL_MACHINE, "software\\VELMORA software ltd\\ledgerwick complete\\settings\\", &key), 0);
+    unsigned long type = 0, size = 64;
+    unsigned char data[64];
+    EXPECT_EQ(OsRegQueryValueEx(key, "path", &type, data, &size), 0);
+    EXPECT_EQ(std::string((char *)data, size), std::string("C:\\Ledgerwick") + '\0');
+    OsRegCloseKey(key);
     std::string bytes;
-    unsigned long type;
-    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "path", &bytes, &type));
-    EXPECT_EQ(bytes, std::string("C:\\Ledgerwick") + '\0');
-    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Wrapped", &bytes, &type));
-    EXPECT_EQ(bytes, std::string("\x01\x02\x03\x04\x05"));
     ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Expand", &bytes, &type));
     EXPECT_EQ(type, 2ul);
     EXPECT_EQ(bytes, std::string("%\0", 2));
     ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "", &bytes, &type));
     EXPECT_EQ(bytes, std::string("default") + '\0');
 
-    // A write keeps the rest, and what it writes reads back the same way.
-    HostRegSetText(OS_HKEY_LOCAL_MACHINE, "Added", "yes");
-    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Wrapped", &bytes, &type));
-    EXPECT_EQ(bytes, std::string("\x01\x02\x03\x04\x05"));
+    // Values that grow, shrink and go leave the others' bytes as they were.
     std::string big(100, '\x5a');
     HostRegSet(OS_HKEY_LOCAL_MACHINE, "Big", OS_REG_BINARY, big.data(), (unsigned long)big.size());
-    std::string text = RootFile("registry/HKLM.reg");
-    EXPECT_NE(text.find(",\\\r\n  5a,"), std::string::npos) << text;
+    HostRegSetText(OS_HKEY_LOCAL_MACHINE, "PATH", "D:\\Books\\And a longer path than before");
+    HostRegDelete(OS_HKEY_LOCAL_MACHINE, "Expand");
+    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Wrapped", &bytes, &type));
+    EXPECT_EQ(bytes, std::string("\x01\x02\x03\x04\x05"));
     ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Big", &bytes, &type));
     EXPECT_EQ(bytes, big);
+    ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Path", &bytes, &type));
+    EXPECT_EQ(bytes, std::string("D:\\Books\\And a longer path than before") + '\0');
+    EXPECT_FALSE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Expand", &bytes, &type));
+
+    // Long hex lists wrap with ",\" and an indent, as regedit writes them.
+    std::string text = RegistryText(OS_HKEY_LOCAL_MACHINE);
+    EXPECT_NE(text.find(",\\\r\n  5a,"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Path\"=\"D:\\\\Books"), std::string::npos) << text;
+    EXPECT_NE(text.find("@=\"default\""), std::string::npos) << text;
+
+    // A reset forgets the registry with the rest of the host.
+    HostReset();
+    EXPECT_FALSE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Big", &bytes, &type));
+    EXPECT_EQ(OsRegOpenKey(OS_HKEY_LOCAL_MACHINE, kSettingsKey, &key), OS_ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(SimHostTest, UnwritableRootRefusesEveryChange)
 {
     HostRegSetText(OS_HKEY_LOCAL_MACHINE, "Kept", "1");
-    const std::string before = RootFile("registry/HKLM.reg");
+    const std::string before = RegistryText(OS_HKEY_LOCAL_MACHINE);
     SimSetRegistryWritable(OS_HKEY_LOCAL_MACHINE, 0);
 
     OsKey key;
@@ -722,7 +753,7 @@ TEST_F(SimHostTest, UnwritableRootRefusesEveryChange)
     std::string bytes;
     ASSERT_TRUE(HostRegGet(OS_HKEY_LOCAL_MACHINE, "Kept", &bytes));
     EXPECT_EQ(bytes, std::string("1") + '\0');
-    EXPECT_EQ(RootFile("registry/HKLM.reg"), before);
+    EXPECT_EQ(RegistryText(OS_HKEY_LOCAL_MACHINE), before);
     HostRegSetText(OS_HKEY_CURRENT_USER, "Other root", "still writable");
 }
 
@@ -730,9 +761,9 @@ TEST_F(SimHostTest, FailingOperationsFailOnlyWhereTold)
 {
     HostWriteFile("C:\\lwtest\\locked.lw", "locked");
     HostWriteFile("C:\\lwtest\\free.lw", "free");
-    SimFailOperation("DeleteFile", "c:\\LWTEST\\locked.lw", OS_ERROR_SHARING_VIOLATION);
-    SimFailOperation("CopyFile", "C:\\lwtest\\copy.lw", OS_ERROR_ACCESS_DENIED);
-    SimFailOperation("CreateDirectory", "C:\\lwtest\\a\\b", OS_ERROR_ACCESS_DENIED);
+    SimFailOperation(SIM_OP_DELETE_FILE, "c:\\LWTEST\\locked.lw", OS_ERROR_SHARING_VIOLATION);
+    SimFailOperation(SIM_OP_COPY_FILE, "C:\\lwtest\\copy.lw", OS_ERROR_ACCESS_DENIED);
+    SimFailOperation(SIM_OP_CREATE_DIRECTORY, "C:\\lwtest\\a\\b", OS_ERROR_ACCESS_DENIED);
 
     EXPECT_EQ(OsDeleteFile("C:\\lwtest\\locked.lw"), 0);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_SHARING_VIOLATION);
@@ -751,30 +782,30 @@ TEST_F(SimHostTest, FailingOperationsFailOnlyWhereTold)
     SimClearFaults();
     EXPECT_NE(OsDeleteFile("C:\\lwtest\\locked.lw"), 0);
     EXPECT_EQ(OsMakeSureDirectoryPathExists("C:\\lwtest\\a\\b\\c\\"), 1);
-    EXPECT_EQ(SimCallCount("DeleteFile"), 3ul);
+    EXPECT_EQ(SimCallCount(SIM_OP_DELETE_FILE), 3ul);
 }
 
 TEST_F(SimHostTest, StreamFaultsOpenWriteAndClose)
 {
     HostMakeFolder("C:\\lwtest");
-    SimFailOperation("Fclose", "C:\\lwtest\\log.txt", OS_ERROR_DISK_FULL);
+    SimFailOperation(SIM_OP_FCLOSE, "C:\\lwtest\\log.txt", OS_ERROR_DISK_FULL);
     OsFile *file = OsFopen("C:\\lwtest\\log.txt", "a+");
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(OsFwrite("line\n", 1, 5, file), 5u);
     EXPECT_EQ(OsFclose(file), -1); // reported, yet the stream is closed
     EXPECT_EQ(HostReadFile("C:\\lwtest\\log.txt"), "line\r\n");
 
-    SimFailOperation("Fwrite", nullptr, OS_ERROR_ACCESS_DENIED);
+    SimFailOperation(SIM_OP_FWRITE, nullptr, OS_ERROR_ACCESS_DENIED);
     file = OsFopen("C:\\lwtest\\other.txt", "wb");
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(OsFwrite("x", 1, 1, file), 0u);
     EXPECT_EQ(OsFclose(file), 0);
 
-    SimFailOperation("Fopen", nullptr, OS_ERROR_SHARING_VIOLATION);
+    SimFailOperation(SIM_OP_FOPEN, nullptr, OS_ERROR_SHARING_VIOLATION);
     EXPECT_EQ(OsFopen("C:\\lwtest\\log.txt", "r"), nullptr);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_SHARING_VIOLATION);
 
-    SimFailOperation("FindFirst", "C:\\lwtest\\*.*", OS_ERROR_ACCESS_DENIED);
+    SimFailOperation(SIM_OP_FIND_FIRST, "C:\\lwtest\\*.*", OS_ERROR_ACCESS_DENIED);
     OsFindData entry;
     EXPECT_EQ(OsFindFirst("C:\\lwtest\\*.*", &entry), OS_INVALID_FIND_HANDLE);
 }

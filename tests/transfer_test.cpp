@@ -263,7 +263,7 @@ TEST_F(TransferTest, EarlierCopiesAreDeletedOnlyWhereAnIdenticalCopyStands)
             HostWriteFile(New("Accounts.OLD"), Bytes("other"));
 #ifndef _WIN32
         if (c.setup == CopyFails || c.setup == CopyFailsOverDifferentFile)
-            SimFailOperation("CopyFile", Old("Accounts.OLD").c_str(), OS_ERROR_SHARING_VIOLATION);
+            SimFailOperation(SIM_OP_COPY_FILE, Old("Accounts.OLD").c_str(), OS_ERROR_SHARING_VIOLATION);
 #endif
         if (c.setup == DataFolderIsOldFolder)
             target = kOld;
@@ -361,20 +361,20 @@ TEST_F(TransferTest, NoUserFileIsLostWhenTheHostFails)
 {
     struct Case {
         const char *name;
-        const char *operation; // null: the volume fills up instead
+        SimOperation operation; // SIM_OP_COUNT: the volume fills up instead
         const char *path;      // relative to the old folder
         long long space;
         bool dataOnOtherDrive;
     } cases[] = {
-        {"data file fails to copy", "CopyFile", "Accounts.LW", 0, false},
-        {"earlier copy fails to copy", "CopyFile", "Accounts.OLD", 0, false},
-        {"every copy fails", "CopyFile", nullptr, 0, false},
-        {"backup locked", "MoveFile", "Backups\\Accounts.BK1", 0, false},
-        {"letter locked", "MoveFile", "Letters\\Reminder.RTF", 0, false},
-        {"earlier copy can't be deleted", "DeleteFile", "Accounts.OLD", 0, false},
-        {"volume full after one copy", nullptr, nullptr, 300, false},
-        {"volume full at once", nullptr, nullptr, 0, false},
-        {"data volume full during the moves", nullptr, nullptr, 700, true},
+        {"data file fails to copy", SIM_OP_COPY_FILE, "Accounts.LW", 0, false},
+        {"earlier copy fails to copy", SIM_OP_COPY_FILE, "Accounts.OLD", 0, false},
+        {"every copy fails", SIM_OP_COPY_FILE, nullptr, 0, false},
+        {"backup locked", SIM_OP_MOVE_FILE, "Backups\\Accounts.BK1", 0, false},
+        {"letter locked", SIM_OP_MOVE_FILE, "Letters\\Reminder.RTF", 0, false},
+        {"earlier copy can't be deleted", SIM_OP_DELETE_FILE, "Accounts.OLD", 0, false},
+        {"volume full after one copy", SIM_OP_COUNT, nullptr, 300, false},
+        {"volume full at once", SIM_OP_COUNT, nullptr, 0, false},
+        {"data volume full during the moves", SIM_OP_COUNT, nullptr, 700, true},
     };
     const std::vector<std::string> userFiles = {"Accounts.LW", "Accounts.OLD", "Books.LW",
                                                 "Backups\\Accounts.BK1", "Backups\\Accounts.BK2",
@@ -395,7 +395,7 @@ TEST_F(TransferTest, NoUserFileIsLostWhenTheHostFails)
             contents[rel] = Bytes(rel + std::string(80, '.'));
             HostWriteFile(Old(rel), contents[rel]);
         }
-        if (c.operation)
+        if (c.operation != SIM_OP_COUNT)
             SimFailOperation(c.operation, c.path ? Old(c.path).c_str() : nullptr, OS_ERROR_SHARING_VIOLATION);
         else
             SimSetVolumeSpace(c.dataOnOtherDrive ? 'D' : 'C', c.space);

@@ -853,8 +853,7 @@ public:
         handle_ = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_NE(handle_, INVALID_HANDLE_VALUE) << path;
 #else
-        for (const char *operation : {"CopyFile", "MoveFile", "DeleteFile", "Fopen", "Rename"})
-            SimFailOperation(operation, path.c_str(), OS_ERROR_SHARING_VIOLATION);
+        SimFailOperation(SIM_OP_ANY_FILE_ACCESS, path.c_str(), OS_ERROR_SHARING_VIOLATION);
 #endif
     }
     ~HeldOpen()
