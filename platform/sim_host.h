@@ -155,8 +155,8 @@ int SimArmFault(SimOperation operation, const char *path, unsigned long nth, Sim
 // Every matching call from now on fails: SimArmFault(operation, path, 1,
 // SIM_FAULT_FROM_THEN_ON, error).
 int SimFailOperation(SimOperation operation, const char *path, unsigned long error);
-// OsAlloc fails after this many more successes (an Alloc fault from then on);
-// negative disarms every Alloc fault.
+// OsAlloc fails after this many more successes (an Alloc fault from then on,
+// in place of any Alloc fault armed before); negative disarms them all.
 void SimFailAllocAfter(int successes);
 // The volume of a drive letter accepts this many more bytes of file data
 // (written through OsFwrite, OsCopyFile, or a move across volumes), then

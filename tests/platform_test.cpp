@@ -20,6 +20,11 @@
 
 namespace {
 
+// A last error no call gives: a failure that sets none of its own shows.
+const unsigned long kNoErrorYet = 0xdeadbeef;
+// ERROR_FILENAME_EXCED_RANGE, which the library never looks at.
+const unsigned long kFilenameExcedRange = 206;
+
 // --- Shell path functions --------------------------------------------------------
 
 struct MatchCase {
@@ -233,6 +238,7 @@ TEST_F(PlatformTest, ReadOnlyFileIsNotDeletedUntilCleared)
     ASSERT_NE(OsSetFileAttributes(file, OS_FILE_ATTRIBUTE_READONLY), 0);
     EXPECT_NE(OsGetFileAttributes(file) & OS_FILE_ATTRIBUTE_READONLY, 0u);
 
+    OsSetLastError(kNoErrorYet);
     EXPECT_EQ(OsDeleteFile(file), 0);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_ACCESS_DENIED);
     EXPECT_TRUE(HostFileExists(file));
@@ -261,33 +267,34 @@ TEST_F(PlatformTest, FailuresGiveTheWin32ErrorCodes)
         std::function<bool()> call; // true when the call reported failure
         unsigned long error;
     } const cases[] = {
-        {"delete a missing file", [] { return !OsDeleteFile("C:\\lwtest\\missing.txt"); }, 2},
-        {"delete in a missing folder", [] { return !OsDeleteFile("C:\\lwtest\\nowhere\\missing.txt"); }, 3},
-        {"delete a folder", [] { return !OsDeleteFile("C:\\lwtest\\empty"); }, 5},
+        {"delete a missing file", [] { return !OsDeleteFile("C:\\lwtest\\missing.txt"); }, OS_ERROR_FILE_NOT_FOUND},
+        {"delete in a missing folder", [] { return !OsDeleteFile("C:\\lwtest\\nowhere\\missing.txt"); }, OS_ERROR_PATH_NOT_FOUND},
+        {"delete a folder", [] { return !OsDeleteFile("C:\\lwtest\\empty"); }, OS_ERROR_ACCESS_DENIED},
         {"move onto an existing file",
-         [] { return !OsMoveFile("C:\\lwtest\\exists.txt", "C:\\lwtest\\other.txt"); }, 183},
-        {"move a missing file", [] { return !OsMoveFile("C:\\lwtest\\missing.txt", "C:\\lwtest\\new.txt"); }, 2},
+         [] { return !OsMoveFile("C:\\lwtest\\exists.txt", "C:\\lwtest\\other.txt"); }, OS_ERROR_ALREADY_EXISTS},
+        {"move a missing file", [] { return !OsMoveFile("C:\\lwtest\\missing.txt", "C:\\lwtest\\new.txt"); }, OS_ERROR_FILE_NOT_FOUND},
         {"copy onto an existing file, failing if it exists",
-         [] { return !OsCopyFile("C:\\lwtest\\exists.txt", "C:\\lwtest\\other.txt", 1); }, 80},
-        {"copy a missing file", [] { return !OsCopyFile("C:\\lwtest\\missing.txt", "C:\\lwtest\\new.txt", 0); }, 2},
+         [] { return !OsCopyFile("C:\\lwtest\\exists.txt", "C:\\lwtest\\other.txt", 1); }, OS_ERROR_FILE_EXISTS},
+        {"copy a missing file", [] { return !OsCopyFile("C:\\lwtest\\missing.txt", "C:\\lwtest\\new.txt", 0); }, OS_ERROR_FILE_NOT_FOUND},
         {"copy into a missing folder",
-         [] { return !OsCopyFile("C:\\lwtest\\exists.txt", "C:\\lwtest\\nowhere\\new.txt", 0); }, 3},
-        {"create an existing folder", [] { return !OsCreateDirectory("C:\\lwtest\\empty"); }, 183},
-        {"create below a missing folder", [] { return !OsCreateDirectory("C:\\lwtest\\nowhere\\new"); }, 3},
-        {"remove a folder that holds a file", [] { return !OsRemoveDirectory("C:\\lwtest\\full"); }, 145},
-        {"remove a missing folder", [] { return !OsRemoveDirectory("C:\\lwtest\\missing"); }, 2},
+         [] { return !OsCopyFile("C:\\lwtest\\exists.txt", "C:\\lwtest\\nowhere\\new.txt", 0); }, OS_ERROR_PATH_NOT_FOUND},
+        {"create an existing folder", [] { return !OsCreateDirectory("C:\\lwtest\\empty"); }, OS_ERROR_ALREADY_EXISTS},
+        {"create below a missing folder", [] { return !OsCreateDirectory("C:\\lwtest\\nowhere\\new"); }, OS_ERROR_PATH_NOT_FOUND},
+        {"remove a folder that holds a file", [] { return !OsRemoveDirectory("C:\\lwtest\\full"); }, OS_ERROR_DIR_NOT_EMPTY},
+        {"remove a missing folder", [] { return !OsRemoveDirectory("C:\\lwtest\\missing"); }, OS_ERROR_FILE_NOT_FOUND},
         {"attributes of a missing file",
-         [] { return OsGetFileAttributes("C:\\lwtest\\missing.txt") == OS_INVALID_FILE_ATTRIBUTES; }, 2},
+         [] { return OsGetFileAttributes("C:\\lwtest\\missing.txt") == OS_INVALID_FILE_ATTRIBUTES; }, OS_ERROR_FILE_NOT_FOUND},
         {"attributes in a missing folder",
-         [] { return OsGetFileAttributes("C:\\lwtest\\nowhere\\x.txt") == OS_INVALID_FILE_ATTRIBUTES; }, 3},
+         [] { return OsGetFileAttributes("C:\\lwtest\\nowhere\\x.txt") == OS_INVALID_FILE_ATTRIBUTES; }, OS_ERROR_PATH_NOT_FOUND},
         {"a path longer than MAX_PATH",
          [] {
              std::string path = "C:\\lwtest\\" + std::string(300, 'a');
              return OsGetFileAttributes(path.c_str()) == OS_INVALID_FILE_ATTRIBUTES;
          },
-         206},
+         kFilenameExcedRange},
     };
     for (const auto &c : cases) {
+        OsSetLastError(kNoErrorYet);
         EXPECT_TRUE(c.call()) << c.what;
         EXPECT_EQ(OsGetLastError(), c.error) << c.what;
     }
@@ -765,11 +772,13 @@ TEST_F(SimHostTest, FailingOperationsFailOnlyWhereTold)
     SimFailOperation(SIM_OP_COPY_FILE, "C:\\lwtest\\copy.lw", OS_ERROR_ACCESS_DENIED);
     SimFailOperation(SIM_OP_CREATE_DIRECTORY, "C:\\lwtest\\a\\b", OS_ERROR_ACCESS_DENIED);
 
+    OsSetLastError(kNoErrorYet);
     EXPECT_EQ(OsDeleteFile("C:\\lwtest\\locked.lw"), 0);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_SHARING_VIOLATION);
     EXPECT_TRUE(HostFileExists("C:\\lwtest\\locked.lw"));
     EXPECT_NE(OsDeleteFile("C:\\lwtest\\free.lw"), 0);
 
+    OsSetLastError(kNoErrorYet);
     EXPECT_EQ(OsCopyFile("C:\\lwtest\\locked.lw", "C:\\lwtest\\copy.lw", 0), 0);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_ACCESS_DENIED);
     EXPECT_FALSE(HostFileExists("C:\\lwtest\\copy.lw"));
@@ -783,6 +792,59 @@ TEST_F(SimHostTest, FailingOperationsFailOnlyWhereTold)
     EXPECT_NE(OsDeleteFile("C:\\lwtest\\locked.lw"), 0);
     EXPECT_EQ(OsMakeSureDirectoryPathExists("C:\\lwtest\\a\\b\\c\\"), 1);
     EXPECT_EQ(SimCallCount(SIM_OP_DELETE_FILE), 3ul);
+}
+
+TEST_F(SimHostTest, FaultsFailTheNthCallOnceOrFromThenOn)
+{
+    HostMakeFolder("C:\\lwtest");
+    HostWriteFile("C:\\lwtest\\held.txt", "held");
+    const unsigned long mutatingBefore = SimCallCount(SIM_OP_ANY_MUTATING);
+
+    // The second folder made fails, once.
+    int once = SimArmFault(SIM_OP_CREATE_DIRECTORY, nullptr, 2, SIM_FAULT_ONCE, OS_ERROR_ACCESS_DENIED);
+    EXPECT_NE(OsCreateDirectory("C:\\lwtest\\a"), 0);
+    OsSetLastError(kNoErrorYet);
+    EXPECT_EQ(OsCreateDirectory("C:\\lwtest\\b"), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(HostFolderExists("C:\\lwtest\\b"));
+    EXPECT_NE(OsCreateDirectory("C:\\lwtest\\b"), 0);
+    EXPECT_EQ(SimFaultFired(once, nullptr, 0), 1u);
+
+    // From the third mutating call on nothing changes any more, as after a
+    // power cut; reading goes on.
+    int cut = SimArmFault(SIM_OP_ANY_MUTATING, nullptr, 3, SIM_FAULT_FROM_THEN_ON, OS_ERROR_ACCESS_DENIED);
+    OsFile *file = OsFopen("C:\\lwtest\\a\\x.txt", "wb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(OsFwrite("x", 1, 1, file), 1u);
+    EXPECT_EQ(OsFclose(file), -1); // closed, yet reported
+    OsSetLastError(kNoErrorYet);
+    EXPECT_EQ(OsDeleteFile("C:\\lwtest\\a\\x.txt"), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_ACCESS_DENIED);
+    OsKey key;
+    EXPECT_EQ(OsRegCreateKey(OS_HKEY_CURRENT_USER, kSettingsKey, &key), OS_ERROR_ACCESS_DENIED);
+    EXPECT_EQ(HostReadFile("C:\\lwtest\\a\\x.txt"), "x");
+    EXPECT_EQ(SimFaultFired(cut, nullptr, 0), 3u);
+    EXPECT_EQ(SimCallCount(SIM_OP_ANY_MUTATING) - mutatingBefore, 8u);
+    SimClearFaults();
+    EXPECT_NE(OsDeleteFile("C:\\lwtest\\a\\x.txt"), 0);
+    EXPECT_EQ(SimFaultsFired(), 4u);
+
+    // A file held open elsewhere: it can't be opened, copied over, moved or
+    // deleted, but its attributes can be read. Other files are free.
+    int held = SimFailOperation(SIM_OP_ANY_FILE_ACCESS, "c:\\LWTEST\\held.txt", OS_ERROR_SHARING_VIOLATION);
+    EXPECT_NE(OsGetFileAttributes("C:\\lwtest\\held.txt"), OS_INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(OsFopen("C:\\lwtest\\held.txt", "rb"), nullptr);
+    EXPECT_EQ(OsCopyFile("C:\\lwtest\\a\\..\\held.txt", "C:\\lwtest\\held.txt", 0), 0);
+    EXPECT_EQ(OsMoveFile("C:\\lwtest\\held.txt", "C:\\lwtest\\moved.txt"), 0);
+    OsSetLastError(kNoErrorYet);
+    EXPECT_EQ(OsDeleteFile("C:\\lwtest\\held.txt"), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_SHARING_VIOLATION);
+    EXPECT_NE(OsCreateDirectory("C:\\lwtest\\c"), 0);
+    char description[256];
+    EXPECT_EQ(SimFaultFired(held, description, sizeof description), 4u);
+    EXPECT_STREQ(description, "any access to the file on c:\\LWTEST\\held.txt, call 1 and after");
+    EXPECT_EQ(SimFaultFired(SimFaultCount(), description, sizeof description), 0u);
+    EXPECT_STREQ(description, "");
 }
 
 TEST_F(SimHostTest, StreamFaultsOpenWriteAndClose)
@@ -802,6 +864,7 @@ TEST_F(SimHostTest, StreamFaultsOpenWriteAndClose)
     EXPECT_EQ(OsFclose(file), 0);
 
     SimFailOperation(SIM_OP_FOPEN, nullptr, OS_ERROR_SHARING_VIOLATION);
+    OsSetLastError(kNoErrorYet);
     EXPECT_EQ(OsFopen("C:\\lwtest\\log.txt", "r"), nullptr);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_SHARING_VIOLATION);
 
@@ -817,6 +880,7 @@ TEST_F(SimHostTest, FullVolumeStopsWritesCopiesAndMoves)
     OsFile *file = OsFopen("C:\\lwtest\\full.bin", "wb");
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(OsFwrite("12345678", 1, 8, file), 8u);
+    OsSetLastError(kNoErrorYet);
     EXPECT_EQ(OsFwrite("abcde", 1, 5, file), 2u);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_DISK_FULL);
     EXPECT_EQ(OsFclose(file), 0);
@@ -832,8 +896,10 @@ TEST_F(SimHostTest, FullVolumeStopsWritesCopiesAndMoves)
 
     SimSetVolumeSpace('D', 5);
     HostMakeFolder("D:\\lwtest");
+    OsSetLastError(kNoErrorYet);
     EXPECT_EQ(OsCopyFile("C:\\lwtest\\full.bin", "D:\\lwtest\\full.bin", 0), 0);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_DISK_FULL);
+    OsSetLastError(kNoErrorYet);
     EXPECT_EQ(OsMoveFile("C:\\lwtest\\full.bin", "D:\\lwtest\\full.bin"), 0);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_DISK_FULL);
     EXPECT_TRUE(HostFileExists("C:\\lwtest\\full.bin"));
@@ -879,6 +945,7 @@ TEST_F(SimHostTest, LinksAreRemovedWithoutTheirTargets)
     EXPECT_EQ(entry.attributes, OS_FILE_ATTRIBUTE_DIRECTORY | OS_FILE_ATTRIBUTE_REPARSE_POINT);
     OsFindClose(handle);
 
+    OsSetLastError(kNoErrorYet);
     EXPECT_EQ(OsDeleteFile("C:\\lwtest\\FolderLink"), 0);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_ACCESS_DENIED);
     EXPECT_NE(OsRemoveDirectory("C:\\lwtest\\FolderLink"), 0);
@@ -890,6 +957,7 @@ TEST_F(SimHostTest, LinksAreRemovedWithoutTheirTargets)
 TEST_F(SimHostTest, PathOnAMissingDriveIsNotFound)
 {
     // Windows gives "path not found" here; Wine 8 says "file not found".
+    OsSetLastError(kNoErrorYet);
     EXPECT_EQ(OsGetFileAttributes("Q:\\x.txt"), OS_INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_PATH_NOT_FOUND);
     SimSetDrive('Q', OS_DRIVE_RAMDISK);
@@ -903,6 +971,7 @@ TEST_F(SimHostTest, PathOnAMissingDriveIsNotFound)
 TEST_F(SimHostTest, FolderDoesNotMoveAcrossVolumes)
 {
     HostWriteFile("C:\\lwtest\\folder\\a.txt", "a");
+    OsSetLastError(kNoErrorYet);
     EXPECT_EQ(OsMoveFile("C:\\lwtest\\folder", "D:\\folder"), 0);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_NOT_SAME_DEVICE);
     EXPECT_EQ(HostReadFile("C:\\lwtest\\folder\\a.txt"), "a");
@@ -917,6 +986,7 @@ TEST_F(SimHostTest, SharesAreRemoteRoots)
     EXPECT_EQ(OsGetDriveType("\\\\fileserver\\other\\"), (unsigned)OS_DRIVE_NO_ROOT_DIR);
     EXPECT_EQ(OsGetFileAttributes("\\\\elsewhere\\books\\a.lw"), OS_INVALID_FILE_ATTRIBUTES);
     // Server and share are one volume apart from C:.
+    OsSetLastError(kNoErrorYet);
     EXPECT_EQ(OsMoveFile("\\\\fileserver\\books\\Data", "C:\\Data"), 0);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_NOT_SAME_DEVICE);
 }
@@ -970,6 +1040,7 @@ TEST_F(SimHostTest, HiddenFileIsNotReplacedByCreate)
     HostWriteFile("C:\\lwtest\\hidden.txt", "h");
     ASSERT_NE(OsSetFileAttributes("C:\\lwtest\\hidden.txt", OS_FILE_ATTRIBUTE_HIDDEN), 0);
     EXPECT_EQ(OsGetFileAttributes("C:\\lwtest\\hidden.txt"), OS_FILE_ATTRIBUTE_HIDDEN);
+    OsSetLastError(kNoErrorYet);
     EXPECT_EQ(OsFopen("C:\\lwtest\\hidden.txt", "w"), nullptr);
     EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_ACCESS_DENIED);
     OsFile *file = OsFopen("C:\\lwtest\\hidden.txt", "a");

@@ -263,6 +263,33 @@ TEST_F(UpgradeFaultsTest, NoUserFileIsLostWhateverFails)
     }
 }
 
+// A fault that can't fire tests nothing, so it fails its test: one on a
+// misspelt path, and one past the run's last call, are each reported.
+TEST_F(UpgradeFaultsTest, AFaultThatNeverFiresFailsTheTest)
+{
+    Prepare();
+    SimFailOperation(SIM_OP_COPY_FILE, Old("Acounts.LW").c_str(), OS_ERROR_SHARING_VIOLATION);
+    HostGetExports().UpgradeToVersion5(4, kOld.c_str());
+    EXPECT_NONFATAL_FAILURE(HostExpectFaultsFired(), "never fired (armed since the last reset): CopyFile on "
+                                                     "C:\\Ledgerwick\\Acounts.LW, call 1 and after");
+
+    Prepare();
+    unsigned long before = SimCallCount(SIM_OP_ANY_MUTATING);
+    HostGetExports().UpgradeToVersion5(4, kOld.c_str());
+    unsigned long calls = SimCallCount(SIM_OP_ANY_MUTATING) - before;
+    Prepare();
+    SimArmFault(SIM_OP_ANY_MUTATING, nullptr, calls + 1, SIM_FAULT_ONCE, OS_ERROR_ACCESS_DENIED);
+    HostGetExports().UpgradeToVersion5(4, kOld.c_str());
+    EXPECT_NONFATAL_FAILURE(HostExpectFaultsFired(), "any mutating call on any path, call " +
+                                                         std::to_string(calls + 1) + " once");
+
+    // The same fault one call earlier fires, and the check is content.
+    Prepare();
+    SimArmFault(SIM_OP_ANY_MUTATING, nullptr, calls, SIM_FAULT_ONCE, OS_ERROR_ACCESS_DENIED);
+    HostGetExports().UpgradeToVersion5(4, kOld.c_str());
+    EXPECT_EQ(SimFaultsFired(), 1u);
+}
+
 // The fault table's layout without a fault: its checks look at files that
 // really travelled, and its checker tells a lost file.
 TEST_F(UpgradeFaultsTest, WithoutFaultsEverythingTravelsAndALossIsSeen)

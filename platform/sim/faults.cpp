@@ -62,14 +62,12 @@ int SimFailOperation(SimOperation operation, const char *path, unsigned long err
 
 void SimFailAllocAfter(int successes)
 {
-    if (successes >= 0) {
-        SimArmFault(SIM_OP_ALLOC, NULL, (unsigned long)successes + 1, SIM_FAULT_FROM_THEN_ON,
-                    SIM_ERROR_NOT_ENOUGH_MEMORY);
-        return;
-    }
     for (int i = 0; i < g_sim.faultCount; i++)
         if (g_sim.faults[i].kind == SIM_FAULT_CALL && g_sim.faults[i].operation == SIM_OP_ALLOC)
             g_sim.faults[i].armed = 0;
+    if (successes >= 0)
+        SimArmFault(SIM_OP_ALLOC, NULL, (unsigned long)successes + 1, SIM_FAULT_FROM_THEN_ON,
+                    SIM_ERROR_NOT_ENOUGH_MEMORY);
 }
 
 void SimClearFaults(void)
