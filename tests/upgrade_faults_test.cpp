@@ -4,6 +4,7 @@
 // names), byte for byte.
 #include "support/host.h"
 #include "support/log_reader.h"
+#include "support/nothing_lost.h"
 
 #ifndef _WIN32
 #include "platform/sim_host.h"
@@ -19,52 +20,6 @@ namespace {
 
 const std::string kOld = "C:\\Ledgerwick";
 const std::string kOldRenamed = "C:\\Ledgerwick OLD";
-
-const char *const kUserPatterns[] = {"*.LW", "*.OLD", "*.BK1", "*.BK2", "*.BK3", "*.RTF"};
-
-bool IsUserFile(const std::string &path)
-{
-    std::string name = path.substr(path.rfind('\\') + 1);
-    for (const char *pattern : kUserPatterns)
-        if (OsPathMatchSpec(name.c_str(), pattern))
-            return true;
-    return false;
-}
-
-std::string NameOf(const std::string &path) { return path.substr(path.rfind('\\') + 1); }
-
-// Every file below the folders, by full path, with its bytes.
-std::map<std::string, std::string> FilesBelow(const std::vector<std::string> &folders)
-{
-    std::map<std::string, std::string> files;
-    for (const std::string &folder : folders)
-        for (const std::string &rel : HostTree(folder))
-            files[folder + "\\" + rel] = HostReadFile(folder + "\\" + rel);
-    return files;
-}
-
-// A user file is kept when a file of its name (a data file possibly under
-// its ".OLD" name) holds its bytes in one of the folders.
-void ExpectNothingLost(const std::map<std::string, std::string> &before, const std::vector<std::string> &folders)
-{
-    std::map<std::string, std::string> now = FilesBelow(folders);
-    for (const auto &file : before) {
-        if (!IsUserFile(file.first))
-            continue;
-        std::string name = NameOf(file.first);
-        std::string renamed = name.substr(0, name.rfind('.')) + ".OLD";
-        bool isDataFile = OsPathMatchSpec(name.c_str(), "*.LW") != 0;
-        bool kept = false;
-        for (const auto &candidate : now) {
-            std::string candidateName = NameOf(candidate.first);
-            bool nameFits = TextCompareNoCase(candidateName.c_str(), name.c_str()) == 0 ||
-                            (isDataFile && TextCompareNoCase(candidateName.c_str(), renamed.c_str()) == 0);
-            if (nameFits && candidate.second == file.second)
-                kept = true;
-        }
-        EXPECT_TRUE(kept) << file.first << " lost";
-    }
-}
 
 std::string Bytes(const std::string &tag)
 {

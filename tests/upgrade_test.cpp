@@ -203,13 +203,8 @@ protected:
     // last-opened setting pointing at the data file.
     static void LayOutOldInstallation(bool lastOpened = true)
     {
-        for (const char *name : {"ledgerwick.exe", "Ledgerwick.bmp", "msafin.dll", "Uninstal.exe"})
-            HostWriteFile(Old(name), Bytes(name));
-        HostWriteFile(Old("Accounts.LW"), Bytes("accounts"));
-        HostWriteFile(Old("Accounts.LDB"), Bytes("lock"));
-        HostWriteFile(Old("Backups\\Accounts.BK1"), Bytes("bk1"));
-        HostWriteFile(Old("Backups\\Accounts.BK2"), Bytes("bk2"));
-        HostWriteFile(Old("Letters\\Reminder.RTF"), Bytes("letter"));
+        for (const OldFile &file : kWalkThroughFiles)
+            HostWriteFile(Old(file.path), Bytes(file.tag));
         if (lastOpened)
             SetLastOpened(Old("Accounts.LW"));
     }
