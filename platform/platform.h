@@ -149,6 +149,9 @@ int OsSHGetFolderPathFromLocation(int csidl, char *path);
 
 // The Win32 error code of the last failed operation of this list (GetLastError).
 unsigned long OsGetLastError(void);
+// SetLastError: tests preset a value no call gives, so a failure that sets
+// no error of its own shows.
+void OsSetLastError(unsigned long error);
 
 // OS_INVALID_FILE_ATTRIBUTES when nothing is there (or path is null).
 unsigned long OsGetFileAttributes(const char *path);

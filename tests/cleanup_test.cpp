@@ -76,6 +76,7 @@ protected:
             RemoveFileQuietly(*it);
             OsRemoveDirectory(it->c_str());
         }
+        HostTest::TearDown();
     }
 
     static void EnableLog() { HostRegSetText(OS_HKEY_CURRENT_USER, "EnableDebugLog", "1"); }

@@ -154,12 +154,12 @@ TEST_F(InstallerFilenameTest, ListFileIsClosedOnEveryPath)
     HostWriteFile("C:\\lwtest\\found.txt", "Source: C:\\Setup\\Setup.exe|x\r\n");
     HostWriteFile("C:\\lwtest\\none.txt", "nothing here\r\n");
     HostWriteFile("C:\\lwtest\\noname.txt", "Source: Setup.exe|x\r\n");
-    unsigned long opened = SimCallCount("Fopen"), closed = SimCallCount("Fclose");
+    unsigned long opened = SimCallCount(SIM_OP_FOPEN), closed = SimCallCount(SIM_OP_FCLOSE);
     Capture("C:\\lwtest\\found.txt");
     Capture("C:\\lwtest\\none.txt");
     Capture("C:\\lwtest\\noname.txt");
-    EXPECT_EQ(SimCallCount("Fopen") - opened, 3u);
-    EXPECT_EQ(SimCallCount("Fclose") - closed, 3u);
+    EXPECT_EQ(SimCallCount(SIM_OP_FOPEN) - opened, 3u);
+    EXPECT_EQ(SimCallCount(SIM_OP_FCLOSE) - closed, 3u);
 #endif
 }
 

@@ -233,7 +233,7 @@ TEST_F(LogTest, FileThatCannotBeOpenedGivesZero)
         GTEST_SKIP() << "needs a simulated open failure";
 #ifndef _WIN32
     SetSwitch("1");
-    SimFailOperation("Fopen", LogPath().c_str(), OS_ERROR_SHARING_VIOLATION);
+    SimFailOperation(SIM_OP_FOPEN, LogPath().c_str(), OS_ERROR_SHARING_VIOLATION);
     EXPECT_EQ(LogMessage(LOG_MODULE, "UpV5", LOG_INFO, "lost"), 0);
     SimClearFaults();
     EXPECT_FALSE(HostFileExists(LogPath()));

@@ -143,7 +143,7 @@ TEST_F(ReadmeTest, ANoteThatCannotBeCreatedIsStillDisplayedWithoutAnError)
         GTEST_SKIP() << "needs a file that fails to open";
 #ifndef _WIN32
     HostMakeFolder(kFolder);
-    SimFailOperation("Fopen", (kFolder + "\\_Readme.txt").c_str(), OS_ERROR_ACCESS_DENIED);
+    SimFailOperation(SIM_OP_FOPEN, (kFolder + "\\_Readme.txt").c_str(), OS_ERROR_ACCESS_DENIED);
     WriteReadme(kFolder.c_str(), "D:\\Books");
     SimClearFaults();
     EXPECT_TRUE(HostList(kFolder).empty());

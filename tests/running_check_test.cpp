@@ -23,6 +23,7 @@ protected:
     {
         for (OsWindow window : windows_)
             HostDestroyWindow(window);
+        HostTest::TearDown();
     }
 
     OsWindow Window(const std::string &title)

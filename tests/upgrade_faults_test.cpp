@@ -4,6 +4,7 @@
 // names), byte for byte.
 #include "support/host.h"
 #include "support/log_reader.h"
+#include "support/nothing_lost.h"
 
 #ifndef _WIN32
 #include "platform/sim_host.h"
@@ -19,52 +20,6 @@ namespace {
 
 const std::string kOld = "C:\\Ledgerwick";
 const std::string kOldRenamed = "C:\\Ledgerwick OLD";
-
-const char *const kUserPatterns[] = {"*.LW", "*.OLD", "*.BK1", "*.BK2", "*.BK3", "*.RTF"};
-
-bool IsUserFile(const std::string &path)
-{
-    std::string name = path.substr(path.rfind('\\') + 1);
-    for (const char *pattern : kUserPatterns)
-        if (OsPathMatchSpec(name.c_str(), pattern))
-            return true;
-    return false;
-}
-
-std::string NameOf(const std::string &path) { return path.substr(path.rfind('\\') + 1); }
-
-// Every file below the folders, by full path, with its bytes.
-std::map<std::string, std::string> FilesBelow(const std::vector<std::string> &folders)
-{
-    std::map<std::string, std::string> files;
-    for (const std::string &folder : folders)
-        for (const std::string &rel : HostTree(folder))
-            files[folder + "\\" + rel] = HostReadFile(folder + "\\" + rel);
-    return files;
-}
-
-// A user file is kept when a file of its name (a data file possibly under
-// its ".OLD" name) holds its bytes in one of the folders.
-void ExpectNothingLost(const std::map<std::string, std::string> &before, const std::vector<std::string> &folders)
-{
-    std::map<std::string, std::string> now = FilesBelow(folders);
-    for (const auto &file : before) {
-        if (!IsUserFile(file.first))
-            continue;
-        std::string name = NameOf(file.first);
-        std::string renamed = name.substr(0, name.rfind('.')) + ".OLD";
-        bool isDataFile = OsPathMatchSpec(name.c_str(), "*.LW") != 0;
-        bool kept = false;
-        for (const auto &candidate : now) {
-            std::string candidateName = NameOf(candidate.first);
-            bool nameFits = TextCompareNoCase(candidateName.c_str(), name.c_str()) == 0 ||
-                            (isDataFile && TextCompareNoCase(candidateName.c_str(), renamed.c_str()) == 0);
-            if (nameFits && candidate.second == file.second)
-                kept = true;
-        }
-        EXPECT_TRUE(kept) << file.first << " lost";
-    }
-}
 
 std::string Bytes(const std::string &tag)
 {
@@ -114,36 +69,36 @@ TEST_F(UpgradeFaultsTest, NoUserFileIsLostWhateverFails)
     struct Case {
         const char *name;
         Fault fault;
-        const char *operation; // FailOperation: which, and on what (relative to the old folder; null: any)
+        SimOperation operation; // FailOperation: which, and on what (relative to the old folder; null: any)
         const char *path;
         long long space; // VolumeSpace: bytes the data folder's volume still takes; OutOfMemory: allocations that succeed
         const char *logLine; // a line the run must write ("section|LEVEL message"), or null
     } cases[] = {
-        {"documents folder can't be had", NoDocuments, nullptr, nullptr, 0, "UpV5|FATAL Not Found: NEWPath"},
-        {"data file fails to copy", FailOperation, "CopyFile", "Accounts.LW", 0, nullptr},
-        {"every copy fails", FailOperation, "CopyFile", nullptr, 0, nullptr},
-        {"earlier copy fails to copy", FailOperation, "CopyFile", "Accounts.OLD", 0,
+        {"documents folder can't be had", NoDocuments, SIM_OP_COUNT, nullptr, 0, "UpV5|FATAL Not Found: NEWPath"},
+        {"data file fails to copy", FailOperation, SIM_OP_COPY_FILE, "Accounts.LW", 0, nullptr},
+        {"every copy fails", FailOperation, SIM_OP_COPY_FILE, nullptr, 0, nullptr},
+        {"earlier copy fails to copy", FailOperation, SIM_OP_COPY_FILE, "Accounts.OLD", 0,
          "TransferUserFiles|ERROR Not Deleted: C:\\Ledgerwick\\Accounts.OLD, no identical copy in new datafile folder"},
-        {"earlier copy can't be deleted", FailOperation, "DeleteFile", "Accounts.OLD", 0, nullptr},
-        {"backup locked", FailOperation, "MoveFile", "Backups\\Accounts.BK1", 0, nullptr},
-        {"letter locked", FailOperation, "MoveFile", "Letters\\2004\\Late.RTF", 0, nullptr},
-        {"data folder can't be made", FailOperation, "CreateDirectory", nullptr, 0, nullptr},
-        {"old folder can't be renamed", FailOperation, "Rename", "", 0,
+        {"earlier copy can't be deleted", FailOperation, SIM_OP_DELETE_FILE, "Accounts.OLD", 0, nullptr},
+        {"backup locked", FailOperation, SIM_OP_ANY_FILE_ACCESS, "Backups\\Accounts.BK1", 0, nullptr},
+        {"letter locked", FailOperation, SIM_OP_ANY_FILE_ACCESS, "Letters\\2004\\Late.RTF", 0, nullptr},
+        {"data folder can't be made", FailOperation, SIM_OP_CREATE_DIRECTORY, nullptr, 0, nullptr},
+        {"old folder can't be renamed", FailOperation, SIM_OP_RENAME, "", 0,
          "UpV5|ERROR Not Renamed: OLDPath to TempPath (C:\\Ledgerwick OLD)"},
-        {"registry refuses writes", RegistryReadOnly, nullptr, nullptr, 0, nullptr},
-        {"volume full from the start", VolumeSpace, nullptr, nullptr, 0, nullptr},
-        {"volume full after one copy", VolumeSpace, nullptr, nullptr, 150, nullptr},
-        {"volume full after two copies", VolumeSpace, nullptr, nullptr, 250, nullptr},
-        {"data volume full during the moves", DataVolumeSpace, nullptr, nullptr, 450, nullptr},
-        {"data volume full at once", DataVolumeSpace, nullptr, nullptr, 0, nullptr},
-        {"earlier Accounts.OLD differs from the data folder's", DifferentEarlierCopyInData, nullptr, nullptr, 0,
+        {"registry refuses writes", RegistryReadOnly, SIM_OP_COUNT, nullptr, 0, nullptr},
+        {"volume full from the start", VolumeSpace, SIM_OP_COUNT, nullptr, 0, nullptr},
+        {"volume full after one copy", VolumeSpace, SIM_OP_COUNT, nullptr, 150, nullptr},
+        {"volume full after two copies", VolumeSpace, SIM_OP_COUNT, nullptr, 250, nullptr},
+        {"data volume full during the moves", DataVolumeSpace, SIM_OP_COUNT, nullptr, 450, nullptr},
+        {"data volume full at once", DataVolumeSpace, SIM_OP_COUNT, nullptr, 0, nullptr},
+        {"earlier Accounts.OLD differs from the data folder's", DifferentEarlierCopyInData, SIM_OP_COUNT, nullptr, 0,
          "TransferUserFiles|ERROR Not Deleted: C:\\Ledgerwick\\Accounts.OLD, no identical copy in new datafile folder"},
-        {"backup's name taken in the data folder", BackupNameTaken, nullptr, nullptr, 0, nullptr},
-        {"letter's name taken in the data folder", LetterNameTaken, nullptr, nullptr, 0, nullptr},
-        {"rename target already exists", RenameTargetExists, nullptr, nullptr, 0, nullptr},
-        {"scratch memory runs out at once", OutOfMemory, nullptr, nullptr, 0, nullptr},
-        {"scratch memory runs out later", OutOfMemory, nullptr, nullptr, 60, nullptr},
-        {"scratch memory runs out near the end", OutOfMemory, nullptr, nullptr, 150, nullptr},
+        {"backup's name taken in the data folder", BackupNameTaken, SIM_OP_COUNT, nullptr, 0, nullptr},
+        {"letter's name taken in the data folder", LetterNameTaken, SIM_OP_COUNT, nullptr, 0, nullptr},
+        {"rename target already exists", RenameTargetExists, SIM_OP_COUNT, nullptr, 0, nullptr},
+        {"scratch memory runs out at once", OutOfMemory, SIM_OP_COUNT, nullptr, 0, nullptr},
+        {"scratch memory runs out later", OutOfMemory, SIM_OP_COUNT, nullptr, 60, nullptr},
+        {"scratch memory runs out near the end", OutOfMemory, SIM_OP_COUNT, nullptr, 150, nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -187,12 +142,9 @@ TEST_F(UpgradeFaultsTest, NoUserFileIsLostWhateverFails)
             break;
         case FailOperation: {
             std::string path = c.path ? (*c.path ? Old(c.path) : kOld) : "";
-            if (std::string(c.operation) == "CreateDirectory")
+            if (c.operation == SIM_OP_CREATE_DIRECTORY)
                 path = data;
             SimFailOperation(c.operation, path.empty() ? nullptr : path.c_str(), OS_ERROR_SHARING_VIOLATION);
-            // A locked file can't be deleted either.
-            if (std::string(c.operation) == "MoveFile")
-                SimFailOperation("DeleteFile", path.c_str(), OS_ERROR_SHARING_VIOLATION);
             break;
         }
         case RegistryReadOnly:
@@ -264,6 +216,33 @@ TEST_F(UpgradeFaultsTest, NoUserFileIsLostWhateverFails)
             break;
         }
     }
+}
+
+// A fault that can't fire tests nothing, so it fails its test: one on a
+// misspelt path, and one past the run's last call, are each reported.
+TEST_F(UpgradeFaultsTest, AFaultThatNeverFiresFailsTheTest)
+{
+    Prepare();
+    SimFailOperation(SIM_OP_COPY_FILE, Old("Acounts.LW").c_str(), OS_ERROR_SHARING_VIOLATION);
+    HostGetExports().UpgradeToVersion5(4, kOld.c_str());
+    EXPECT_NONFATAL_FAILURE(HostExpectFaultsFired(), "never fired (armed since the last reset): CopyFile on "
+                                                     "C:\\Ledgerwick\\Acounts.LW, call 1 and after");
+
+    Prepare();
+    unsigned long before = SimCallCount(SIM_OP_ANY_MUTATING);
+    HostGetExports().UpgradeToVersion5(4, kOld.c_str());
+    unsigned long calls = SimCallCount(SIM_OP_ANY_MUTATING) - before;
+    Prepare();
+    SimArmFault(SIM_OP_ANY_MUTATING, nullptr, calls + 1, SIM_FAULT_ONCE, OS_ERROR_ACCESS_DENIED);
+    HostGetExports().UpgradeToVersion5(4, kOld.c_str());
+    EXPECT_NONFATAL_FAILURE(HostExpectFaultsFired(), "any mutating call on any path, call " +
+                                                         std::to_string(calls + 1) + " once");
+
+    // The same fault one call earlier fires, and the check is content.
+    Prepare();
+    SimArmFault(SIM_OP_ANY_MUTATING, nullptr, calls, SIM_FAULT_ONCE, OS_ERROR_ACCESS_DENIED);
+    HostGetExports().UpgradeToVersion5(4, kOld.c_str());
+    EXPECT_EQ(SimFaultsFired(), 1u);
 }
 
 // The fault table's layout without a fault: its checks look at files that

@@ -203,13 +203,8 @@ protected:
     // last-opened setting pointing at the data file.
     static void LayOutOldInstallation(bool lastOpened = true)
     {
-        for (const char *name : {"ledgerwick.exe", "Ledgerwick.bmp", "msafin.dll", "Uninstal.exe"})
-            HostWriteFile(Old(name), Bytes(name));
-        HostWriteFile(Old("Accounts.LW"), Bytes("accounts"));
-        HostWriteFile(Old("Accounts.LDB"), Bytes("lock"));
-        HostWriteFile(Old("Backups\\Accounts.BK1"), Bytes("bk1"));
-        HostWriteFile(Old("Backups\\Accounts.BK2"), Bytes("bk2"));
-        HostWriteFile(Old("Letters\\Reminder.RTF"), Bytes("letter"));
+        for (const OldFile &file : kWalkThroughFiles)
+            HostWriteFile(Old(file.path), Bytes(file.tag));
         if (lastOpened)
             SetLastOpened(Old("Accounts.LW"));
     }
@@ -861,8 +856,7 @@ public:
         handle_ = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_NE(handle_, INVALID_HANDLE_VALUE) << path;
 #else
-        for (const char *operation : {"CopyFile", "MoveFile", "DeleteFile", "Fopen", "Rename"})
-            SimFailOperation(operation, path.c_str(), OS_ERROR_SHARING_VIOLATION);
+        SimFailOperation(SIM_OP_ANY_FILE_ACCESS, path.c_str(), OS_ERROR_SHARING_VIOLATION);
 #endif
     }
     ~HeldOpen()

@@ -436,7 +436,7 @@ TEST_F(UserFilesKeptTest, DataFileThatCouldNotBeCarriedStaysNamedByTheSettings)
             HostWriteFile(Join(data, "Accounts.LW"), Bytes("someone else's books"));
 #ifndef _WIN32
         else
-            SimFailOperation("CopyFile", Join(old, "Accounts.LW").c_str(), OS_ERROR_DISK_FULL);
+            SimFailOperation(SIM_OP_COPY_FILE, Join(old, "Accounts.LW").c_str(), OS_ERROR_DISK_FULL);
 #endif
         Files before = UserFilesBelow(old);
 
@@ -488,22 +488,28 @@ TEST_F(UserFilesKeptTest, CleanUpKeepsTheUsersOwnFilesInBackupsEmailAndLetters)
 // carried once it is let go; the wait is logged once.
 TEST_F(UserFilesKeptTest, FileHeldForAMomentIsCarriedOnceLetGo)
 {
-#ifndef _WIN32
-    GTEST_SKIP() << "a file held open for a moment needs real handles (the simulated host's faults do not end "
-                    "by themselves)";
-#else
     const std::string old = "C:\\lwtest\\Ledgerwick";
     LayOut(old);
     const std::string held = Join(old, "Accounts.LW");
+#ifdef _WIN32
     HANDLE handle = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     std::thread letGo([handle] {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
         CloseHandle(handle);
     });
+#else
+    // The first two tries of the copy meet the file held.
+    SimArmFault(SIM_OP_COPY_FILE, held.c_str(), 1, SIM_FAULT_ONCE, OS_ERROR_SHARING_VIOLATION);
+    SimArmFault(SIM_OP_COPY_FILE, held.c_str(), 2, SIM_FAULT_ONCE, OS_ERROR_SHARING_VIOLATION);
+#endif
 
     EXPECT_EQ(Upgrade(4, old.c_str()), 0);
+#ifdef _WIN32
     letGo.join();
+#else
+    EXPECT_EQ(SimCallCount(SIM_OP_SLEEP), 2u);
+#endif
 
     EXPECT_EQ(HostReadFile(Join(data, "Accounts.LW")), Bytes("accounts"));
     EXPECT_EQ(HostReadFile(Join(old + " OLD", "Accounts.OLD")), Bytes("accounts"));
@@ -512,7 +518,6 @@ TEST_F(UserFilesKeptTest, FileHeldForAMomentIsCarriedOnceLetGo)
         return e.message == "In use, trying again: " + held;
     });
     EXPECT_EQ(waits, 1);
-#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -541,7 +546,7 @@ TEST_F(UserFilesKeptTest, FailedRenameIsLoggedAndTheReadmeGoesWhereTheFolderIs)
 #ifndef _WIN32
     const std::string old = "C:\\lwtest\\Ledgerwick";
     LayOut(old);
-    SimFailOperation("Rename", old.c_str(), OS_ERROR_ACCESS_DENIED);
+    SimFailOperation(SIM_OP_RENAME, old.c_str(), OS_ERROR_ACCESS_DENIED);
 
     EXPECT_EQ(Upgrade(4, old.c_str()), 0);
     SimClearFaults();

@@ -68,21 +68,21 @@ static void Run(const char *root, int folders, int perFolder, int logging)
 
     char source[OS_MAX_PATH] = "C:\\bench\\Src";
     char destination[OS_MAX_PATH] = "C:\\bench\\Copy";
-    unsigned long scans = SimDirectoryScans(), lookups = SimCallCount("GetFileAttributes");
+    unsigned long scans = SimDirectoryScans(), lookups = SimCallCount(SIM_OP_GET_FILE_ATTRIBUTES);
     double start = Now();
     int copied = PerformActionOnFiles(FILE_COPY, source, destination, kPatterns, 2, 1, 0, 1);
     double copySeconds = Now() - start;
     unsigned long copyScans = SimDirectoryScans() - scans;
-    unsigned long copyLookups = SimCallCount("GetFileAttributes") - lookups;
+    unsigned long copyLookups = SimCallCount(SIM_OP_GET_FILE_ATTRIBUTES) - lookups;
     scans = SimDirectoryScans();
-    lookups = SimCallCount("GetFileAttributes");
+    lookups = SimCallCount(SIM_OP_GET_FILE_ATTRIBUTES);
 
     char again[OS_MAX_PATH] = "C:\\bench\\Src";
     start = Now();
     int deleted = PerformActionOnFiles(FILE_DELETE, again, nullptr, kPatterns, 2, 0, 1, 1);
     double deleteSeconds = Now() - start;
     unsigned long deleteScans = SimDirectoryScans() - scans;
-    unsigned long deleteLookups = SimCallCount("GetFileAttributes") - lookups;
+    unsigned long deleteLookups = SimCallCount(SIM_OP_GET_FILE_ATTRIBUTES) - lookups;
 
     int total = folders * perFolder;
     printf("log %-3s  COPY   %5d of %5d files, %3d folders: %8.1f ms  (%6.1f us/file)  %lu attribute lookups, %lu folder scans\n",

@@ -63,6 +63,22 @@ static int SelectableByPath(const char *name)
     return 1;
 }
 
+// An ".OLD" file whose bytes the data folder holds as the data file of its
+// name is that data file, carried and re-extended by a run that was cut off
+// before the old folder took its " OLD" name. It is neither an earlier copy
+// to carry nor one to delete: it stays, as an uninterrupted run leaves it.
+static int IsCarriedDataFile(const char *oldFile, const char *name, const char *newFolder)
+{
+    if (!OsPathMatchSpec(name, "*.OLD"))
+        return 0;
+    char dataFile[OS_MAX_PATH];
+    char base[OS_MAX_PATH];
+    if (!FileNameOfPath(oldFile, base, 0) || !TextCopyWhole(dataFile, sizeof dataFile, newFolder) ||
+        !OsPathAppend(dataFile, base) || !TextAppend(dataFile, sizeof dataFile, ".LW"))
+        return 0;
+    return IsIdenticalCopy(oldFile, dataFile);
+}
+
 static int MatchesAny(const char *path, const char *const *patterns, int patternCount)
 {
     for (int i = 0; i < patternCount; i++)
@@ -101,6 +117,13 @@ static int CollectFiles(int action, const char *oldFolder, const char *newFolder
             continue; // the engine can't reach it either
         if (!MatchesAny(oldFile, patterns, patternCount))
             continue;
+        if (!sameFolder && IsCarriedDataFile(oldFile, entry.name, newFolder)) {
+            if (paths == nullptr && passedOver != nullptr)
+                (*passedOver)++; // so the copy runs on a list that leaves it out
+            else if (paths != nullptr && rule == COPY_UNLESS_DIFFERENT)
+                LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_INFO, "Already carried, kept as it is: %s", oldFile);
+            continue;
+        }
         if (paths != nullptr && count >= capacity)
             break;
         char newFile[OS_MAX_PATH];

@@ -91,8 +91,8 @@ unsigned long SimCopyPosixFile(const char *from, const char *toFolder, const cha
 
 unsigned long OsGetFileAttributes(const char *path)
 {
-    SimCountCall("GetFileAttributes");
-    if (SimFaultHit("GetFileAttributes", path, NULL))
+    SimCountCall(SIM_OP_GET_FILE_ATTRIBUTES, 0);
+    if (SimFaultHit(SIM_OP_GET_FILE_ATTRIBUTES, 0, path, NULL))
         return OS_INVALID_FILE_ATTRIBUTES;
     SimPath p;
     unsigned long error;
@@ -109,8 +109,8 @@ unsigned long OsGetFileAttributes(const char *path)
 
 int OsSetFileAttributes(const char *path, unsigned long attributes)
 {
-    SimCountCall("SetFileAttributes");
-    if (SimFaultHit("SetFileAttributes", path, NULL))
+    SimCountCall(SIM_OP_SET_FILE_ATTRIBUTES, 1);
+    if (SimFaultHit(SIM_OP_SET_FILE_ATTRIBUTES, 1, path, NULL))
         return 0;
     SimPath p;
     unsigned long error;
@@ -127,8 +127,8 @@ int OsSetFileAttributes(const char *path, unsigned long attributes)
 
 int OsDeleteFile(const char *path)
 {
-    SimCountCall("DeleteFile");
-    if (SimFaultHit("DeleteFile", path, NULL))
+    SimCountCall(SIM_OP_DELETE_FILE, 1);
+    if (SimFaultHit(SIM_OP_DELETE_FILE, 1, path, NULL))
         return 0;
     SimPath p;
     unsigned long error;
@@ -151,8 +151,8 @@ static int SameEntry(const SimPath *a, const SimPath *b)
 
 int OsCopyFile(const char *source, const char *destination, int failIfExists)
 {
-    SimCountCall("CopyFile");
-    if (SimFaultHit("CopyFile", source, destination))
+    SimCountCall(SIM_OP_COPY_FILE, 1);
+    if (SimFaultHit(SIM_OP_COPY_FILE, 1, source, destination))
         return 0;
     SimPath src, dst;
     unsigned long error;
@@ -178,8 +178,10 @@ int OsCopyFile(const char *source, const char *destination, int failIfExists)
     if (stat(src.posix, &content) != 0)
         return Fail(SimErrorFromErrno(errno));
     long long space = SimVolumeSpace(dst.letter);
-    if (space >= 0 && (long long)content.st_size > space)
+    if (space >= 0 && (long long)content.st_size > space) {
+        SimVolumeRefused(dst.letter);
         return Fail(OS_ERROR_DISK_FULL);
+    }
     error = SimCopyPosixFile(src.posix, dst.parent, dst.posix, &content);
     if (error)
         return Fail(error);
@@ -221,8 +223,10 @@ static unsigned long MovePath(const char *from, const char *to)
         if (stat(src.posix, &content) != 0)
             return SimErrorFromErrno(errno);
         long long space = SimVolumeSpace(dst.letter);
-        if (space >= 0 && (long long)content.st_size > space)
+        if (space >= 0 && (long long)content.st_size > space) {
+            SimVolumeRefused(dst.letter);
             return OS_ERROR_DISK_FULL;
+        }
         error = SimCopyPosixFile(src.posix, dst.parent, dst.posix, &content);
         if (error)
             return error;
@@ -239,8 +243,8 @@ static unsigned long MovePath(const char *from, const char *to)
 
 int OsMoveFile(const char *source, const char *destination)
 {
-    SimCountCall("MoveFile");
-    if (SimFaultHit("MoveFile", source, destination))
+    SimCountCall(SIM_OP_MOVE_FILE, 1);
+    if (SimFaultHit(SIM_OP_MOVE_FILE, 1, source, destination))
         return 0;
     unsigned long error = MovePath(source, destination);
     return error ? Fail(error) : 1;
@@ -248,8 +252,8 @@ int OsMoveFile(const char *source, const char *destination)
 
 int OsRename(const char *oldPath, const char *newPath)
 {
-    SimCountCall("Rename");
-    if (SimFaultHit("Rename", oldPath, NULL))
+    SimCountCall(SIM_OP_RENAME, 1);
+    if (SimFaultHit(SIM_OP_RENAME, 1, oldPath, NULL))
         return -1;
     unsigned long error = MovePath(oldPath, newPath);
     if (error) {
@@ -259,12 +263,9 @@ int OsRename(const char *oldPath, const char *newPath)
     return 0;
 }
 
-// CreateDirectoryA without the call count; MakeSureDirectoryPathExists
-// creates each folder through it, so a fault on a folder stops both.
+// CreateDirectoryA without the call count or faults.
 static unsigned long CreateFolder(const char *path)
 {
-    if (SimFaultHit("CreateDirectory", path, NULL))
-        return OsGetLastError();
     SimPath p;
     unsigned long error;
     if (!SimResolve(path, &p, &error))
@@ -280,17 +281,19 @@ static unsigned long CreateFolder(const char *path)
 
 int OsCreateDirectory(const char *path)
 {
-    SimCountCall("CreateDirectory");
+    SimCountCall(SIM_OP_CREATE_DIRECTORY, 1);
+    if (SimFaultHit(SIM_OP_CREATE_DIRECTORY, 1, path, NULL))
+        return 0;
     unsigned long error = CreateFolder(path);
     return error ? Fail(error) : 1;
 }
 
 int OsMakeSureDirectoryPathExists(const char *path)
 {
-    SimCountCall("MakeSureDirectoryPathExists");
+    SimCountCall(SIM_OP_MAKE_SURE_DIRECTORY_PATH_EXISTS, 1);
     if (!path)
         return Fail(OS_ERROR_INVALID_PARAMETER);
-    if (SimFaultHit("MakeSureDirectoryPathExists", path, NULL))
+    if (SimFaultHit(SIM_OP_MAKE_SURE_DIRECTORY_PATH_EXISTS, 1, path, NULL))
         return 0;
     char prefix[OS_MAX_PATH];
     if (!TextCopyWhole(prefix, sizeof prefix, path))
@@ -316,6 +319,9 @@ int OsMakeSureDirectoryPathExists(const char *path)
         size_t n = (size_t)(slash - path) + 1;
         memcpy(prefix, path, n);
         prefix[n] = '\0';
+        // A folder that can't be created stops the path below it.
+        if (SimPathFaultHit(SIM_OP_CREATE_DIRECTORY, prefix))
+            return 0;
         unsigned long error = CreateFolder(prefix);
         if (error && error != OS_ERROR_ALREADY_EXISTS)
             return Fail(error);
@@ -325,8 +331,8 @@ int OsMakeSureDirectoryPathExists(const char *path)
 
 int OsRemoveDirectory(const char *path)
 {
-    SimCountCall("RemoveDirectory");
-    if (SimFaultHit("RemoveDirectory", path, NULL))
+    SimCountCall(SIM_OP_REMOVE_DIRECTORY, 1);
+    if (SimFaultHit(SIM_OP_REMOVE_DIRECTORY, 1, path, NULL))
         return 0;
     SimPath p;
     unsigned long error;

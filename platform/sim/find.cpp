@@ -71,8 +71,8 @@ static OsFindHandle FailFind(unsigned long error)
 
 OsFindHandle OsFindFirst(const char *pattern, OsFindData *entry)
 {
-    SimCountCall("FindFirst");
-    if (SimFaultHit("FindFirst", pattern, NULL))
+    SimCountCall(SIM_OP_FIND_FIRST, 0);
+    if (SimFaultHit(SIM_OP_FIND_FIRST, 0, pattern, NULL))
         return OS_INVALID_FIND_HANDLE;
     if (!pattern || !entry)
         return FailFind(OS_ERROR_INVALID_PARAMETER);
@@ -151,7 +151,7 @@ static FindState *StateOf(OsFindHandle handle)
 
 int OsFindNext(OsFindHandle handle, OsFindData *entry)
 {
-    SimCountCall("FindNext");
+    SimCountCall(SIM_OP_FIND_NEXT, 0);
     FindState *state = StateOf(handle);
     if (!state || !entry) {
         SimSetLastError(OS_ERROR_INVALID_HANDLE);
@@ -167,7 +167,7 @@ int OsFindNext(OsFindHandle handle, OsFindData *entry)
 
 int OsFindClose(OsFindHandle handle)
 {
-    SimCountCall("FindClose");
+    SimCountCall(SIM_OP_FIND_CLOSE, 0);
     FindState *state = StateOf(handle);
     if (!state) {
         SimSetLastError(OS_ERROR_INVALID_HANDLE);

@@ -7,7 +7,7 @@
 
 int OsGetFileId(const char *path, OsFileId *id)
 {
-    SimCountCall("GetFileId");
+    SimCountCall(SIM_OP_GET_FILE_ID, 0);
     SimPath p;
     unsigned long error;
     if (!path || !id || !SimResolve(path, &p, &error)) {
@@ -35,5 +35,5 @@ int OsNamesEqualNoCase(const char *a, const char *b)
 void OsSleep(unsigned milliseconds)
 {
     (void)milliseconds;
-    SimCountCall("Sleep");
+    SimCountCall(SIM_OP_SLEEP, 0);
 }

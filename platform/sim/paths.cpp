@@ -438,7 +438,7 @@ static int RootText(const char *path, char *out, size_t size, const char **rest)
 
 int OsGetFullPathName(const char *path, char *out)
 {
-    SimCountCall("GetFullPathName");
+    SimCountCall(SIM_OP_GET_FULL_PATH_NAME, 0);
     if (!out)
         return 0;
     out[0] = '\0';
@@ -477,7 +477,7 @@ int OsGetFullPathName(const char *path, char *out)
 
 int OsGetLongPathName(const char *path, char *out)
 {
-    SimCountCall("GetLongPathName");
+    SimCountCall(SIM_OP_GET_LONG_PATH_NAME, 0);
     if (!out)
         return 0;
     out[0] = '\0';

@@ -130,7 +130,7 @@ static char *ReadWholeFile(const char *posix)
 unsigned long OsGetPrivateProfileString(const char *section, const char *key, const char *def, char *buffer,
                                         unsigned long size, const char *file)
 {
-    SimCountCall("GetPrivateProfileString");
+    SimCountCall(SIM_OP_GET_PRIVATE_PROFILE_STRING, 0);
     if (!buffer || size == 0)
         return 0;
     buffer[0] = '\0';

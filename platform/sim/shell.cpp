@@ -26,7 +26,7 @@ static int FolderPath(int csidl, char *path, int create)
 
 int OsSHGetSpecialFolderPath(int csidl, char *path, int create)
 {
-    SimCountCall("SHGetSpecialFolderPath");
+    SimCountCall(SIM_OP_SH_GET_SPECIAL_FOLDER_PATH, 0);
     if (!path)
         return 0;
     path[0] = '\0';
@@ -35,7 +35,7 @@ int OsSHGetSpecialFolderPath(int csidl, char *path, int create)
 
 int OsSHGetFolderPathFromLocation(int csidl, char *path)
 {
-    SimCountCall("SHGetFolderPathFromLocation");
+    SimCountCall(SIM_OP_SH_GET_FOLDER_PATH_FROM_LOCATION, 0);
     if (!path)
         return 0;
     path[0] = '\0';
@@ -50,7 +50,7 @@ static int IsLetter(char c)
 // GetDriveTypeA takes a root only: "C:\" (or "C:"), "\\server\share\".
 unsigned OsGetDriveType(const char *root)
 {
-    SimCountCall("GetDriveType");
+    SimCountCall(SIM_OP_GET_DRIVE_TYPE, 0);
     if (!SimEnsureHost())
         return OS_DRIVE_NO_ROOT_DIR;
     if (!root)
@@ -79,7 +79,7 @@ unsigned OsGetDriveType(const char *root)
 
 unsigned OsGetWindowsDirectory(char *buffer, unsigned size)
 {
-    SimCountCall("GetWindowsDirectory");
+    SimCountCall(SIM_OP_GET_WINDOWS_DIRECTORY, 0);
     if (!SimEnsureHost() || !g_sim.windowsDirAvailable)
         return 0;
     unsigned length = (unsigned)strlen(g_sim.windowsDir);
@@ -100,7 +100,7 @@ void SimSetClock(int hour, int minute, int second, int milliseconds)
 
 void OsGetLocalTime(OsLocalTime *time)
 {
-    SimCountCall("GetLocalTime");
+    SimCountCall(SIM_OP_GET_LOCAL_TIME, 0);
     if (!time)
         return;
     if (g_sim.clockFixed) {
@@ -145,7 +145,7 @@ void SimDestroyWindow(OsWindow window)
 
 int OsGetWindowText(OsWindow window, char *buffer, int count)
 {
-    SimCountCall("GetWindowText");
+    SimCountCall(SIM_OP_GET_WINDOW_TEXT, 0);
     if (!buffer || count <= 0)
         return 0;
     buffer[0] = '\0';

@@ -179,7 +179,7 @@ static int Combine(char *out, const char *dir, const char *file)
 
 int OsPathAppend(char *path, const char *more)
 {
-    SimCountCall("PathAppend");
+    SimCountCall(SIM_OP_PATH_APPEND, 0);
     if (!path || !more)
         return 0;
     if (!IsUnc(more))
@@ -194,7 +194,7 @@ int OsPathAppend(char *path, const char *more)
 
 char *OsPathAddBackslash(char *path)
 {
-    SimCountCall("PathAddBackslash");
+    SimCountCall(SIM_OP_PATH_ADD_BACKSLASH, 0);
     if (!path)
         return NULL;
     size_t n = strnlen(path, OS_MAX_PATH);
@@ -211,7 +211,7 @@ char *OsPathAddBackslash(char *path)
 
 char *OsPathRemoveBackslash(char *path)
 {
-    SimCountCall("PathRemoveBackslash");
+    SimCountCall(SIM_OP_PATH_REMOVE_BACKSLASH, 0);
     if (!path)
         return NULL;
     size_t n = strlen(path);
@@ -247,7 +247,7 @@ static int MatchSingle(const char *name, const char *mask)
 
 int OsPathMatchSpec(const char *file, const char *mask)
 {
-    SimCountCall("PathMatchSpec");
+    SimCountCall(SIM_OP_PATH_MATCH_SPEC, 0);
     if (!file || !mask)
         return 0;
     if (strcmp(mask, "*.*") == 0)
@@ -267,7 +267,7 @@ int OsPathMatchSpec(const char *file, const char *mask)
 
 int OsPathStripToRoot(char *path)
 {
-    SimCountCall("PathStripToRoot");
+    SimCountCall(SIM_OP_PATH_STRIP_TO_ROOT, 0);
     if (!path)
         return 0;
     while (!IsRoot(path))

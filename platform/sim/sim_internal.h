@@ -23,7 +23,6 @@
 #define SIM_ERROR_FILENAME_EXCED_RANGE 206
 #define SIM_ERROR_DIRECTORY 267
 #define SIM_ERROR_REGISTRY_IO_FAILED 1016
-#define SIM_ERROR_KEY_DELETED 1018
 
 typedef struct SimShare {
     char server[OS_MAX_PATH];
@@ -36,6 +35,63 @@ typedef struct SimWindow {
     char title[SIM_TITLE_MAX];
 } SimWindow;
 
+// --- The registry, in fixed tables ----------------------------------------------
+
+#define SIM_REG_MAX_KEYS 128
+#define SIM_REG_MAX_VALUES 512
+#define SIM_REG_MAX_OPEN 512
+#define SIM_REG_KEY_MAX 512
+#define SIM_REG_NAME_MAX 256
+#define SIM_REG_ARENA (256 * 1024)
+
+typedef struct SimRegKey {
+    OsRootKey root;
+    char path[SIM_REG_KEY_MAX]; // below the root, "" for the root itself
+} SimRegKey;
+
+typedef struct SimRegValue {
+    int key; // index into keys
+    char name[SIM_REG_NAME_MAX];
+    unsigned long type;
+    unsigned long size;
+    size_t offset; // of its bytes in the arena
+} SimRegValue;
+
+typedef struct SimRegistry {
+    SimRegKey keys[SIM_REG_MAX_KEYS];
+    int keyCount;
+    SimRegValue values[SIM_REG_MAX_VALUES];
+    int valueCount;
+    // The values' bytes, packed: a value's bytes go when it is replaced or
+    // deleted, so the free room is always at the end.
+    unsigned char arena[SIM_REG_ARENA];
+    size_t arenaUsed;
+    int openKey[SIM_REG_MAX_OPEN]; // key index + 1, 0 for a free handle
+    int writable[2];
+} SimRegistry;
+
+// --- Faults ----------------------------------------------------------------------
+
+#define SIM_MAX_FAULTS 64
+
+typedef enum SimFaultKind { SIM_FAULT_CALL, SIM_FAULT_VOLUME } SimFaultKind;
+
+typedef struct SimFaultRecord {
+    SimFaultKind kind;
+    int armed;
+    SimOperation operation;
+    char path[OS_MAX_PATH]; // "" for any path
+    unsigned long nth;
+    SimFaultMode mode;
+    unsigned long error;
+    char letter;            // SIM_FAULT_VOLUME: the drive
+    long long space;        // SIM_FAULT_VOLUME: bytes still accepted
+    long long limit;        // SIM_FAULT_VOLUME: as set
+    unsigned long seen;     // matching calls since armed
+    unsigned long fired;
+} SimFaultRecord;
+
+// The whole host: SimHostReset replaces it at once.
 typedef struct SimState {
     char root[SIM_POSIX_MAX];
     unsigned driveType[26];
@@ -45,18 +101,23 @@ typedef struct SimState {
     char shellPath[SIM_SHELL_FOLDERS][OS_MAX_PATH];
     int windowsDirAvailable;
     char windowsDir[OS_MAX_PATH];
-    int registryWritable[2];
     int clockFixed;
     OsLocalTime clock;
     SimWindow windows[SIM_MAX_WINDOWS];
     OsWindow nextWindow;
     unsigned long lastError;
+    SimRegistry registry;
+    SimFaultRecord faults[SIM_MAX_FAULTS];
+    int faultCount;
+    unsigned long faultsFired;
+    unsigned long calls[SIM_OP_COUNT];
+    unsigned long mutatingCalls;
+    unsigned long scans;
 } SimState;
 
 extern SimState g_sim;
 
-// Makes sure a host is in place: the one SimHostReset laid out, or one in the
-// folder LW_SIM_ROOT names. 0 when there is none.
+// 1 once SimHostReset has laid out a host.
 int SimEnsureHost(void);
 
 void SimSetLastError(unsigned long error);
@@ -110,22 +171,20 @@ int SimEmptyFolder(const char *posix);
 
 // --- Faults and counters ---------------------------------------------------
 
-void SimCountCall(const char *operation);
-// 1 (with the last error set) when a fault makes this call fail.
-int SimFaultHit(const char *operation, const char *path1, const char *path2);
+// Counts a call; mutating says whether it changes what is stored.
+void SimCountCall(SimOperation operation, int mutating);
+// 1 (with the last error set) when a fault makes this call fail. Call it
+// once per call, after SimCountCall: it counts the call for every fault.
+int SimFaultHit(SimOperation operation, int mutating, const char *path1, const char *path2);
+// The same for path-matched faults of one operation alone, for a folder that
+// a call creates on the way (MakeSureDirectoryPathExists).
+int SimPathFaultHit(SimOperation operation, const char *path);
 // Space left on a drive letter's volume, or -1 for no limit.
 long long SimVolumeSpace(char letter);
 void SimUseVolumeSpace(char letter, long long bytes);
-void SimResetFaults(void);
-void SimResetCounters(void);
+// A write or copy refused for want of space, counted as its limit firing.
+void SimVolumeRefused(char letter);
 void SimCountScan(void);
-
-// --- Registry --------------------------------------------------------------
-
-// Writes empty registry files and forgets every open key.
-void SimRegistryReset(void);
-// Creates the registry files when missing (hosts found through LW_SIM_ROOT).
-void SimRegistryEnsure(void);
 
 // Copies a file between POSIX paths through a temporary file next to the
 // destination, so that no partial destination is ever left. Gives 0 or a

@@ -1,8 +1,7 @@
-// The simulated host's configuration: its root folder, drives, shares, shell
-// folders, the Windows folder and the last error.
+// The simulated host's state as a whole: its reset, root folder, drives,
+// shares, shell folders, the Windows folder and the last error.
 #include "sim_internal.h"
 
-#include <dirent.h>
 #include <errno.h>
 #include <ftw.h>
 #include <stdio.h>
@@ -35,6 +34,11 @@ int SimShellSlot(int csidl)
 }
 
 void SimSetLastError(unsigned long error)
+{
+    g_sim.lastError = error;
+}
+
+void OsSetLastError(unsigned long error)
 {
     g_sim.lastError = error;
 }
@@ -103,28 +107,25 @@ static void DrivePosix(char letter, char *out, size_t size)
     TextFormat(out, size, "%s/drives/%c", g_sim.root, letter);
 }
 
-// A fresh configuration; the files on disk are left to the caller.
-static void ResetConfiguration(void)
+// A fresh host in memory; the files on disk are left to the caller.
+static void ResetState(const char *root)
 {
+    memset(&g_sim, 0, sizeof g_sim);
+    TextCopy(g_sim.root, sizeof g_sim.root, root);
+    size_t n = strlen(g_sim.root);
+    while (n > 1 && g_sim.root[n - 1] == '/')
+        g_sim.root[--n] = '\0';
     for (int i = 0; i < 26; i++)
         g_sim.driveType[i] = OS_DRIVE_NO_ROOT_DIR;
     g_sim.driveType['C' - 'A'] = OS_DRIVE_FIXED;
-    g_sim.shareCount = 0;
     for (int i = 0; i < SIM_SHELL_FOLDERS; i++) {
         g_sim.shellAvailable[i] = 1;
         TextCopy(g_sim.shellPath[i], OS_MAX_PATH, kShellDefaults[i]);
     }
     g_sim.windowsDirAvailable = 1;
     TextCopy(g_sim.windowsDir, OS_MAX_PATH, "C:\\Windows");
-    g_sim.registryWritable[0] = g_sim.registryWritable[1] = 1;
-    g_sim.clockFixed = 0;
-    for (int i = 0; i < SIM_MAX_WINDOWS; i++)
-        g_sim.windows[i].alive = 0;
-    if (g_sim.nextWindow == 0)
-        g_sim.nextWindow = 0x20000;
-    g_sim.lastError = 0;
-    SimResetFaults();
-    SimResetCounters();
+    g_sim.registry.writable[0] = g_sim.registry.writable[1] = 1;
+    g_sim.nextWindow = 0x20000;
 }
 
 static void CreateDefaultFolders(void)
@@ -133,8 +134,6 @@ static void CreateDefaultFolders(void)
     DrivePosix('C', posix, sizeof posix);
     MakePosixFolders(posix);
     TextFormat(posix, sizeof posix, "%s/unc", g_sim.root);
-    MakePosixFolders(posix);
-    TextFormat(posix, sizeof posix, "%s/registry", g_sim.root);
     MakePosixFolders(posix);
     SimCreateFolders(g_sim.windowsDir);
     for (int i = 0; i < SIM_SHELL_FOLDERS; i++)
@@ -146,82 +145,27 @@ static int AcceptableRoot(const char *root)
     return root && root[0] == '/' && strcmp(root, "/") != 0 && strlen(root) < SIM_POSIX_MAX - 512;
 }
 
+// The root may be given as SimHostRoot(), which the reset wipes.
+static char s_nextRoot[SIM_POSIX_MAX];
+
 void SimHostReset(const char *root)
 {
     if (!AcceptableRoot(root)) {
         fprintf(stderr, "SimHostReset: unusable host root '%s'\n", root ? root : "(null)");
         abort();
     }
-    TextCopy(g_sim.root, sizeof g_sim.root, root);
-    size_t n = strlen(g_sim.root);
-    while (n > 1 && g_sim.root[n - 1] == '/')
-        g_sim.root[--n] = '\0';
+    TextCopy(s_nextRoot, sizeof s_nextRoot, root);
+    ResetState(s_nextRoot);
     if (!MakePosixFolders(g_sim.root) || !SimEmptyFolder(g_sim.root)) {
         fprintf(stderr, "SimHostReset: cannot empty '%s'\n", g_sim.root);
         abort();
     }
-    ResetConfiguration();
     CreateDefaultFolders();
-    SimRegistryReset();
-}
-
-// A tool's host: the folders already under the root become its drives and
-// shares; nothing there is removed.
-static void AdoptExistingHost(const char *root)
-{
-    TextCopy(g_sim.root, sizeof g_sim.root, root);
-    ResetConfiguration();
-    char posix[SIM_POSIX_MAX];
-    TextFormat(posix, sizeof posix, "%s/drives", g_sim.root);
-    DIR *dir = opendir(posix);
-    if (dir) {
-        struct dirent *entry;
-        while ((entry = readdir(dir)) != NULL) {
-            char c = entry->d_name[0];
-            if (entry->d_name[1] == '\0' && c >= 'A' && c <= 'Z')
-                g_sim.driveType[c - 'A'] = OS_DRIVE_FIXED;
-        }
-        closedir(dir);
-    }
-    TextFormat(posix, sizeof posix, "%s/unc", g_sim.root);
-    DIR *servers = opendir(posix);
-    if (servers) {
-        struct dirent *server;
-        while ((server = readdir(servers)) != NULL && g_sim.shareCount < SIM_MAX_SHARES) {
-            if (server->d_name[0] == '.')
-                continue;
-            char serverPath[SIM_POSIX_MAX];
-            TextFormat(serverPath, sizeof serverPath, "%s/%s", posix, server->d_name);
-            DIR *shares = opendir(serverPath);
-            if (!shares)
-                continue;
-            struct dirent *share;
-            while ((share = readdir(shares)) != NULL && g_sim.shareCount < SIM_MAX_SHARES) {
-                if (share->d_name[0] == '.')
-                    continue;
-                SimShare *s = &g_sim.shares[g_sim.shareCount++];
-                TextCopy(s->server, sizeof s->server, server->d_name);
-                TextCopy(s->share, sizeof s->share, share->d_name);
-            }
-            closedir(shares);
-        }
-        closedir(servers);
-    }
-    CreateDefaultFolders();
-    SimRegistryEnsure();
 }
 
 int SimEnsureHost(void)
 {
-    if (g_sim.root[0])
-        return 1;
-    const char *root = getenv(SIM_ROOT_ENV);
-    if (!AcceptableRoot(root))
-        return 0;
-    if (!MakePosixFolders(root))
-        return 0;
-    AdoptExistingHost(root);
-    return 1;
+    return g_sim.root[0] != '\0';
 }
 
 const char *SimHostRoot(void)
@@ -294,5 +238,5 @@ void SimSetWindowsDirectory(const char *windowsPath)
 void SimSetRegistryWritable(OsRootKey root, int writable)
 {
     if (root == OS_HKEY_CURRENT_USER || root == OS_HKEY_LOCAL_MACHINE)
-        g_sim.registryWritable[root - 1] = writable != 0;
+        g_sim.registry.writable[root - 1] = writable != 0;
 }

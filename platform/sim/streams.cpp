@@ -20,6 +20,7 @@ struct OsFileOpaque {
     int text;
     int eofSeen; // a Ctrl+Z ended the text
     int last;
+    int writes; // opened for writing: its close is a mutating call
     char letter;
     char path[OS_MAX_PATH];
 };
@@ -32,8 +33,9 @@ static OsFile *FailOpen(unsigned long error)
 
 OsFile *OsFopen(const char *path, const char *mode)
 {
-    SimCountCall("Fopen");
-    if (SimFaultHit("Fopen", path, NULL))
+    int writes = mode && (mode[0] == 'w' || mode[0] == 'a' || strchr(mode, '+'));
+    SimCountCall(SIM_OP_FOPEN, writes);
+    if (SimFaultHit(SIM_OP_FOPEN, writes, path, NULL))
         return NULL;
     if (!path || !mode || (mode[0] != 'r' && mode[0] != 'w' && mode[0] != 'a'))
         return FailOpen(OS_ERROR_INVALID_PARAMETER);
@@ -78,6 +80,7 @@ OsFile *OsFopen(const char *path, const char *mode)
     file->magic = STREAM_MAGIC;
     file->fp = fp;
     file->text = text;
+    file->writes = writes;
     file->letter = p.letter;
     TextCopy(file->path, sizeof file->path, path);
     return file;
@@ -120,7 +123,7 @@ static int NextChar(OsFile *file)
 
 char *OsFgets(char *buffer, int count, OsFile *file)
 {
-    SimCountCall("Fgets");
+    SimCountCall(SIM_OP_FGETS, 0);
     if (!buffer || count <= 0 || !Valid(file))
         return NULL;
     Switch(file, LAST_READ);
@@ -139,7 +142,7 @@ char *OsFgets(char *buffer, int count, OsFile *file)
 
 size_t OsFread(void *buffer, size_t size, size_t count, OsFile *file)
 {
-    SimCountCall("Fread");
+    SimCountCall(SIM_OP_FREAD, 0);
     if (!buffer || size == 0 || count == 0 || !Valid(file))
         return 0;
     Switch(file, LAST_READ);
@@ -158,10 +161,10 @@ size_t OsFread(void *buffer, size_t size, size_t count, OsFile *file)
 
 size_t OsFwrite(const void *data, size_t size, size_t count, OsFile *file)
 {
-    SimCountCall("Fwrite");
+    SimCountCall(SIM_OP_FWRITE, 1);
     if (!Valid(file) || !data || size == 0 || count == 0)
         return 0;
-    if (SimFaultHit("Fwrite", file->path, NULL))
+    if (SimFaultHit(SIM_OP_FWRITE, 1, file->path, NULL))
         return 0;
     Switch(file, LAST_WRITE);
     const unsigned char *in = (const unsigned char *)data;
@@ -201,20 +204,23 @@ size_t OsFwrite(const void *data, size_t size, size_t count, OsFile *file)
     long long before = SimVolumeSpace(file->letter);
     if (before >= 0)
         SimUseVolumeSpace(file->letter, before - space);
-    if (full)
+    if (full) {
+        SimVolumeRefused(file->letter);
         SimSetLastError(OS_ERROR_DISK_FULL);
+    }
     return consumed / size;
 }
 
 int OsFclose(OsFile *file)
 {
-    SimCountCall("Fclose");
+    int writes = Valid(file) && file->writes;
+    SimCountCall(SIM_OP_FCLOSE, writes);
     if (!Valid(file))
         return -1;
     int failed = fclose(file->fp) != 0;
     if (failed)
         SimSetLastError(SimErrorFromErrno(errno));
-    if (SimFaultHit("Fclose", file->path, NULL))
+    if (SimFaultHit(SIM_OP_FCLOSE, writes, file->path, NULL))
         failed = 1;
     file->magic = 0;
     free(file);

@@ -10,6 +10,11 @@ unsigned long OsGetLastError(void)
     return GetLastError();
 }
 
+void OsSetLastError(unsigned long error)
+{
+    SetLastError(error);
+}
+
 unsigned long OsGetFileAttributes(const char *path)
 {
     if (path == NULL)

@@ -15,8 +15,14 @@ bool HostIsSimulated();
 
 // Gives the test a clean host: no settings under the product's key in either
 // root, no test folders (C:\lwtest, C:\Ledgerwick and its " OLD" name, the
-// data folder, the log, the old INI file), a real clock, no faults.
+// data folder, the log, the old INI file), a real clock, no faults. Checks
+// first, as HostExpectFaultsFired does, the faults of the host it replaces.
 void HostReset();
+
+// A test failure for every fault armed on the simulated host (and not yet
+// checked) that never fired: a fault that can't fire tests nothing. Nothing
+// under Wine, which has no faults to arm.
+void HostExpectFaultsFired();
 
 // The product's settings key.
 extern const char *const kSettingsKey;
@@ -57,8 +63,10 @@ struct HostExports {
 // Null members for the exports the DLL does not have.
 const HostExports &HostGetExports();
 
-// Base fixture: every test starts from a reset host.
+// Base fixture: every test starts from a reset host, and ends with every
+// fault it armed having fired.
 class HostTest : public ::testing::Test {
 protected:
     void SetUp() override { HostReset(); }
+    void TearDown() override { HostExpectFaultsFired(); }
 };

@@ -52,9 +52,23 @@ bool HostIsSimulated()
     return true;
 }
 
+// The faults below this number have been checked.
+static int s_faultsChecked;
+
+void HostExpectFaultsFired()
+{
+    for (; s_faultsChecked < SimFaultCount(); s_faultsChecked++) {
+        char description[512];
+        if (SimFaultFired(s_faultsChecked, description, sizeof description) == 0)
+            ADD_FAILURE() << "fault never fired (armed since the last reset): " << description;
+    }
+}
+
 void HostReset()
 {
+    HostExpectFaultsFired();
     SimHostReset(Root());
+    s_faultsChecked = 0;
     // The drives the Wine test prefix has as well.
     SimSetDrive('D', OS_DRIVE_FIXED);
     SimSetDrive('N', OS_DRIVE_REMOTE);

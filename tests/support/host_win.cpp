@@ -108,6 +108,10 @@ static std::string ShellFolder(int csidl)
     return path;
 }
 
+void HostExpectFaultsFired()
+{
+}
+
 void HostReset()
 {
     RefuseRealWindows();

@@ -22,6 +22,21 @@ inline const char *const kGroupShortcuts[] = {"Ledgerwick Complete.lnk", "Ledger
                                               "Make Installation Disks.lnk", "UnInstall.lnk"};
 inline const char *const kDesktopShortcuts[] = {"Ledgerwick Complete.lnk", "Ledgerwick Demo.lnk"};
 
+// The walk-through's old installation below its folder: some old program
+// files, the data file, a leftover lock file, two backups and a letter, each
+// with the tag its contents are made from.
+struct OldFile {
+    const char *path;
+    const char *tag;
+};
+inline const OldFile kWalkThroughFiles[] = {
+    {"ledgerwick.exe", "ledgerwick.exe"},     {"Ledgerwick.bmp", "Ledgerwick.bmp"},
+    {"msafin.dll", "msafin.dll"},             {"Uninstal.exe", "Uninstal.exe"},
+    {"Accounts.LW", "accounts"},              {"Accounts.LDB", "lock"},
+    {"Backups\\Accounts.BK1", "bk1"},         {"Backups\\Accounts.BK2", "bk2"},
+    {"Letters\\Reminder.RTF", "letter"},
+};
+
 // The readme as the user reads it, before the line ends become CR LF.
 inline const char kReadmeTemplate[] =
     "Please note:\n\nData files that were stored in your Ledgerwick installation folder (if any) have been moved "
