@@ -520,6 +520,27 @@ TEST_F(UserFilesKeptTest, FileHeldForAMomentIsCarriedOnceLetGo)
     EXPECT_EQ(waits, 1);
 }
 
+// A run cut off after the data file took its ".OLD" name, before the old
+// folder took its new one: the next run takes that file for what it is, the
+// carried data file, not an earlier copy, and ends as an uninterrupted run.
+TEST_F(UserFilesKeptTest, RunCutOffAfterTheDataFileWasReExtendedEndsAsAnUninterruptedOne)
+{
+    const std::string old = "C:\\lwtest\\Ledgerwick";
+    HostWriteFile(Join(old, "ledgerwick.exe"), Bytes("exe"));
+    HostWriteFile(Join(old, "Accounts.OLD"), Bytes("accounts"));
+    HostWriteFile(Join(data, "Accounts.LW"), Bytes("accounts"));
+    HostRegSetText(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder", Join(old, "Accounts.LW").c_str());
+
+    EXPECT_EQ(Upgrade(4, old.c_str()), 0);
+
+    EXPECT_EQ(HostTree(data), std::vector<std::string>{"Accounts.LW"});
+    EXPECT_EQ(HostTree(old + " OLD"), (std::vector<std::string>{"Accounts.OLD", "_Readme.txt"}));
+    EXPECT_EQ(HostReadFile(Join(old + " OLD", "Accounts.OLD")), Bytes("accounts"));
+    EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), Join(data, "Accounts.LW"));
+    EXPECT_TRUE(LogHas(ReadLogEntries(), "TransferUserFiles",
+                       "INFO Already carried, kept as it is: " + Join(old, "Accounts.OLD")));
+}
+
 // ---------------------------------------------------------------------------
 // The old folder's new name
 
