@@ -118,10 +118,13 @@ static int CollectFiles(int action, const char *oldFolder, const char *newFolder
         if (!MatchesAny(oldFile, patterns, patternCount))
             continue;
         if (!sameFolder && IsCarriedDataFile(oldFile, entry.name, newFolder)) {
-            if (paths == nullptr && passedOver != nullptr)
-                (*passedOver)++; // so the copy runs on a list that leaves it out
-            else if (paths != nullptr && rule == COPY_UNLESS_DIFFERENT)
+            if (paths == nullptr) {
+                count++; // so the second pass runs, and logs it
+                if (passedOver != nullptr)
+                    (*passedOver)++; // so the copy runs on a list that leaves it out
+            } else if (rule == COPY_UNLESS_DIFFERENT) {
                 LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_INFO, "Already carried, kept as it is: %s", oldFile);
+            }
             continue;
         }
         if (paths != nullptr && count >= capacity)
