@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <thread>
 #include <string>
@@ -494,8 +495,22 @@ TEST_F(UserFilesKeptTest, FileHeldForAMomentIsCarriedOnceLetGo)
 #ifdef _WIN32
     HANDLE handle = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-    std::thread letGo([handle] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    // Let go once the upgrade has met the file held and says it will try
+    // again (a fixed delay would race with a slow machine).
+    std::thread letGo([handle, held] {
+        const std::string path = LogPathForTests(), waiting = "In use, trying again: " + held;
+        for (int i = 0; i < 500; i++) {
+            std::string log;
+            if (FILE *file = fopen(path.c_str(), "rb")) {
+                char chunk[4096];
+                for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;)
+                    log.append(chunk, n);
+                fclose(file);
+            }
+            if (log.find(waiting) != std::string::npos)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         CloseHandle(handle);
     });
 #else
