@@ -14,6 +14,14 @@
 ;   /S                    silent
 ;   /PREVIOUS=<n>         version of the installation being replaced (default 4)
 ;   /OLDFOLDER=<folder>   its installation folder (default C:\Ledgerwick)
+;   /REPORT=<file>        keep the upgrade's report there (default: only in
+;                         the setup's temporary folder)
+;   /DETAILS=<file>       save the details list there and close when done, for
+;                         an unattended run that still shows its window
+;
+; A silent run's exit code is the upgrade's result mask (docs/integration.md):
+; 1 files carried, 2 files kept in the old folder, 4 settings migrated,
+; 8 something failed, 16 nothing to do.
 
 !ifndef ARCH
   !define ARCH x86
@@ -42,9 +50,11 @@ RequestExecutionLevel admin
 Name "Ledgerwick Complete 5"
 OutFile "${OUTFILE}"
 ShowInstDetails show
+Page instfiles
 
 !include "FileFunc.nsh"
 !include "LogicLib.nsh"
+!include "WordFunc.nsh"
 
 ; The exports are __stdcall, System::Call's default convention. NSIS 3 loads
 ; plug-in DLLs with the search restricted to the system folder, so the DLL is
@@ -53,6 +63,11 @@ ShowInstDetails show
 
 Var PreviousVersion
 Var OldFolder
+Var ReportFile
+Var DetailsFile
+Var Counts
+Var DataFolder
+Var OldFolderAfter
 
 Function .onInit
   ; Where the manifest's request is not enforced (UAC off), say so rather
@@ -81,6 +96,17 @@ Function .onInit
   ${OrIf} $OldFolder == ""
     StrCpy $OldFolder "C:\Ledgerwick"
   ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/REPORT=" $ReportFile
+  ${If} ${Errors}
+  ${OrIf} $ReportFile == ""
+    StrCpy $ReportFile "$PLUGINSDIR\upgrade report.txt"
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $R0 "/DETAILS=" $DetailsFile
+  ${If} ${Errors}
+    StrCpy $DetailsFile ""
+  ${EndIf}
 
   ; Every call ends with ?u: the DLL is unloaded after it, so whatever call
   ; is the last one, the setup can delete the DLL afterwards.
@@ -100,8 +126,111 @@ Section "Upgrade"
   FileClose $1
   System::Call "${UPGRADE}::LedgerwickInstaller_GetInstallerFilename(m '$PLUGINSDIR\install.lst') ?u"
 
-  DetailPrint "Upgrading version $PreviousVersion in $OldFolder"
+  ; The upgrade export that tells what it did. Its text arguments are wide
+  ; ("w"). Flag 1 previews: nothing changes, the report says what would.
   StrCpy $2 $OldFolder
-  System::Call "${UPGRADE}::LedgerwickInstaller_UpgradeToVersion5(i $PreviousVersion, m r2) i .r0 ?u"
-  DetailPrint "Upgrade finished (log status $0)"
+  ${IfNot} ${Silent}
+    StrCpy $3 "$PLUGINSDIR\preview.txt"
+    System::Call "${UPGRADE}::LedgerwickInstaller_UpgradeToVersion5ExW(i $PreviousVersion, w r2, i 1, w r3) i .r0 ?u"
+    ${If} $0 >= 0
+      Push $3
+      Call ReadReportSummary
+      DetailPrint "Preview of the upgrade: $Counts"
+      DetailPrint "  data folder: $DataFolder; old folder afterwards: $OldFolderAfter"
+    ${EndIf}
+  ${EndIf}
+
+  DetailPrint "Upgrading version $PreviousVersion in $OldFolder"
+  System::Call "${UPGRADE}::LedgerwickInstaller_UpgradeToVersion5ExW(i $PreviousVersion, w r2, i 0, w '$ReportFile') i .r0 ?u"
+  ${If} $0 < 0
+    DetailPrint "The upgrade did not run (result $0)"
+    SetErrorLevel 2
+  ${Else}
+    Push $ReportFile
+    Call ReadReportSummary
+    DetailPrint "Upgrade finished (result $0): $Counts"
+    DetailPrint "  data folder: $DataFolder"
+    IntOp $1 $0 & 10 ; 2 kept, 8 failed
+    ${If} $1 != 0
+      DetailPrint "Some of your files stayed in $OldFolderAfter; the report lists them: $ReportFile"
+      MessageBox MB_ICONINFORMATION|MB_OK "Some of your files could not be carried into $DataFolder. They are still in $OldFolderAfter.$\r$\n$\r$\nThe list is in $ReportFile." /SD IDOK
+    ${EndIf}
+    ${If} ${Silent}
+      SetErrorLevel $0
+    ${EndIf}
+  ${EndIf}
+
+  ${If} $DetailsFile != ""
+    Call SaveDetails
+    SetAutoClose true
+  ${EndIf}
 SectionEnd
+
+; The report's last line: "summary", the counts, the data folder and the old
+; folder's final name, separated by tabs. Into $Counts, $DataFolder and
+; $OldFolderAfter; the report's path on the stack.
+Function ReadReportSummary
+  Exch $R1
+  Push $R2
+  Push $R3
+  StrCpy $Counts "(no report)"
+  StrCpy $DataFolder ""
+  StrCpy $OldFolderAfter ""
+  ClearErrors
+  FileOpen $R2 $R1 r
+  ${IfNot} ${Errors}
+    ${Do}
+      ClearErrors
+      FileRead $R2 $R3
+      ${If} ${Errors}
+        ${Break}
+      ${EndIf}
+      StrCpy $R1 $R3 8
+      ${If} $R1 == "summary$\t"
+        ; Plain paths (the report is UTF-8; FileRead reads the ANSI code page).
+        ${WordFind} $R3 "$\t" "+2" $Counts
+        ${WordFind} $R3 "$\t" "+3" $DataFolder
+        ${WordFind} $R3 "$\t" "+4" $OldFolderAfter
+        ${WordReplace} $OldFolderAfter "$\r$\n" "" "+" $OldFolderAfter
+      ${EndIf}
+    ${Loop}
+    FileClose $R2
+  ${EndIf}
+  Pop $R3
+  Pop $R2
+  Pop $R1
+FunctionEnd
+
+; Writes every line of the details list to $DetailsFile.
+!define LVM_GETITEMCOUNT 0x1004
+!define LVM_GETITEMTEXTW 0x1073
+Function SaveDetails
+  FindWindow $R0 "#32770" "" $HWNDPARENT
+  GetDlgItem $R0 $R0 1016
+  ${If} $R0 == 0
+    Return
+  ${EndIf}
+  FileOpen $R1 $DetailsFile w
+  ${If} $R1 == ""
+    Return
+  ${EndIf}
+  SendMessage $R0 ${LVM_GETITEMCOUNT} 0 0 $R2
+  System::Call "*(&w${NSIS_MAX_STRLEN}) p .R3"
+  ; LVITEMW: mask, iItem, iSubItem, state, stateMask, (padding on x64),
+  ; pszText, cchTextMax, ...
+!if "${ARCH}" == "x64"
+  System::Call "*(i 0, i 0, i 0, i 0, i 0, i 0, p R3, i ${NSIS_MAX_STRLEN}, i 0, i 0, p 0, i 0, i 0, p 0) p .R4"
+!else
+  System::Call "*(i 0, i 0, i 0, i 0, i 0, p R3, i ${NSIS_MAX_STRLEN}, i 0, p 0, i 0, i 0, p 0) p .R4"
+!endif
+  StrCpy $R5 0
+  ${DoWhile} $R5 < $R2
+    System::Call "user32::SendMessageW(p R0, i ${LVM_GETITEMTEXTW}, p R5, p R4)"
+    System::Call "*$R3(&w${NSIS_MAX_STRLEN} .R6)"
+    FileWrite $R1 "$R6$\r$\n"
+    IntOp $R5 $R5 + 1
+  ${Loop}
+  FileClose $R1
+  System::Free $R4
+  System::Free $R3
+FunctionEnd

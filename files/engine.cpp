@@ -2,6 +2,7 @@
 // folder, optionally of its whole tree, with a block of log lines per folder.
 #include "files/files.h"
 #include "log/log.h"
+#include "upgrade/report.h"
 
 static const char kSection[] = "PerformActionOnFiles";
 // Nested calls keep the outer indentation: the blocks nest by position only.
@@ -121,7 +122,8 @@ static int ProcessFolder(const EngineCall *call)
         return 0;
     int affected = 0;
     do {
-        affected += ProcessEntry(call, &entry);
+        if (!PlannedGone(call->sourceFolder, entry.name))
+            affected += ProcessEntry(call, &entry);
     } while (OsFindNext(handle, &entry) == 0);
     OsFindClose(handle);
     return affected;
@@ -154,7 +156,7 @@ static int RunCall(int action, char *sourceFolder, char *destination, const char
         // The folder goes only when nothing is left in it; a failure is
         // the expected outcome for a folder that still holds something.
         if ((action == FILE_MOVE || action == FILE_DELETE) && removeSourceFolder)
-            OsRemoveDirectory(sourceFolder);
+            RemoveFolderOrPlan(sourceFolder);
     }
 
     LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sFilesAffected: %d", kIndent, affected);

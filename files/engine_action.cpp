@@ -1,6 +1,7 @@
 // One file's action and its log line.
 #include "files/files.h"
 #include "log/log.h"
+#include "upgrade/report.h"
 
 static const char kSection[] = "PerformActionOnFiles_DoAction";
 
@@ -15,14 +16,19 @@ static void PrepareDestinationFolder(const char *destinationFile)
 }
 
 // Data.LW + ".OLD" -> Data.OLD in the same folder; My.Books.LW -> My.Books.OLD.
-static int RenameExtension(const char *sourceFile, const char *extension)
+static int RenamedPath(const char *sourceFile, const char *extension, char *newPath)
 {
-    char newPath[OS_MAX_PATH];
     char name[OS_MAX_PATH];
     if (!FolderOfPath(sourceFile, newPath) || !FileNameOfPath(sourceFile, name, 0))
         return 0;
     // A new name that doesn't fit is refused, never shortened.
-    if (!OsPathAppend(newPath, name) || !TextAppend(newPath, sizeof newPath, extension))
+    return OsPathAppend(newPath, name) && TextAppend(newPath, OS_MAX_PATH, extension);
+}
+
+static int RenameExtension(const char *sourceFile, const char *extension)
+{
+    char newPath[OS_MAX_PATH];
+    if (!RenamedPath(sourceFile, extension, newPath))
         return 0;
     return RetryWhileInUse(RETRY_RENAME, sourceFile, newPath, kSection);
 }
@@ -45,7 +51,7 @@ static int Act(int action, const char *sourceFile, const char *destination)
     case FILE_DELETE:
         // DeleteFile refuses read-only files; clearing the attributes first
         // lets the old installation go even where the user protected files.
-        if (!OsSetFileAttributes(sourceFile, OS_FILE_ATTRIBUTE_NORMAL))
+        if (!SetAttributesOrPlan(sourceFile, OS_FILE_ATTRIBUTE_NORMAL))
             return 0;
         return RetryWhileInUse(RETRY_DELETE, sourceFile, nullptr, kSection);
     case FILE_RENAME_EXT:
@@ -60,8 +66,13 @@ static int Act(int action, const char *sourceFile, const char *destination)
 int PerformActionOnFiles_DoAction(int action, const char *sourceFile, const char *destination)
 {
     int done = Act(action, sourceFile, destination);
+    unsigned long error = done ? 0 : ReportLastError();
     LogMessage(LOG_MODULE, kSection, done ? LOG_INFO : LOG_ERROR,
                "%s%s: %c - %s => %s", "\t\t", FileActionName(action), done ? 'Y' : 'N',
                sourceFile ? sourceFile : "[NULL]", HasText(destination) ? destination : "[NULL]");
+    char renamed[OS_MAX_PATH] = "";
+    if (action == FILE_RENAME_EXT && HasText(sourceFile) && HasText(destination))
+        RenamedPath(sourceFile, destination, renamed);
+    ReportFileAction(action, sourceFile, action == FILE_RENAME_EXT ? renamed : destination, done, error);
     return done;
 }

@@ -1,5 +1,6 @@
 // Creating a chain of folders.
 #include "files/files.h"
+#include "upgrade/report.h"
 
 int EnsureFolderExists(const char *path)
 {
@@ -16,6 +17,8 @@ int EnsureFolderExists(const char *path)
     // backslash, so the last folder needs one after it.
     if (copy[length - 1] != '\\' && !TextAppend(copy, sizeof copy, "\\"))
         return 0;
+    if (ReportPreviewing())
+        return PlanFolderMade(copy) ? -1 : 0;
     if (OsMakeSureDirectoryPathExists(copy) != 1)
         return 0;
     return IsExistingFolder(copy) == -1 ? -1 : 0;

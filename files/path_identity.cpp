@@ -3,6 +3,7 @@
 // one folder as "C:\LwRepro", "c:/lwrepro", "C:\LWREPR~1", "C:\x\..\LwRepro"
 // and "C:\LwRepro.", and through links under names that share nothing.
 #include "files/files.h"
+#include "upgrade/report.h"
 
 #include <string.h>
 
@@ -129,10 +130,17 @@ int IsRootFolder(const char *path)
 
 int SameContents(const char *pathA, const char *pathB)
 {
-    OsFile *a = OsFopen(pathA, "rb");
+    // In a preview a copy not yet made holds its original's bytes.
+    char realA[OS_MAX_PATH];
+    char realB[OS_MAX_PATH];
+    if (!ContentsAsPlanned(pathA, realA) || !ContentsAsPlanned(pathB, realB))
+        return 0;
+    if (ReportPreviewing() && OsNamesEqualNoCase(realA, realB))
+        return 1;
+    OsFile *a = OsFopen(realA, "rb");
     if (a == nullptr)
         return 0;
-    OsFile *b = OsFopen(pathB, "rb");
+    OsFile *b = OsFopen(realB, "rb");
     if (b == nullptr) {
         OsFclose(a);
         return 0;

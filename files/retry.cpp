@@ -4,6 +4,7 @@
 // a moment; a file held for longer is handled as any other failure.
 #include "files/files.h"
 #include "log/log.h"
+#include "upgrade/report.h"
 
 // Waits before the second, third, ... try: a second in all.
 static const unsigned kWaits[] = {100, 200, 300, 400};
@@ -31,6 +32,8 @@ static int InUse(unsigned long error)
 
 int RetryWhileInUse(int operation, const char *source, const char *destination, const char *section)
 {
+    if (ReportPreviewing())
+        return PlanOperation(operation, source, destination);
     if (Attempt(operation, source, destination))
         return 1;
     for (unsigned i = 0; i < sizeof kWaits / sizeof kWaits[0]; i++) {

@@ -1,7 +1,8 @@
 /* Upgrade.dll: the exports a Ledgerwick Complete version-5 setup program
  * calls. Every export is __stdcall (WINAPI) with an undecorated name, so it
  * can be reached by name from any setup tool (NSIS System plug-in, Inno
- * Setup "external", LoadLibraryA + GetProcAddress). Text arguments are ANSI.
+ * Setup "external", LoadLibraryA + GetProcAddress). Text arguments are ANSI,
+ * except those of the ...W export, which are UTF-16.
  * Call one export at a time, from one thread. See docs/integration.md. */
 #ifndef LEDGERWICK_UPGRADE_H
 #define LEDGERWICK_UPGRADE_H
@@ -11,6 +12,8 @@
 #else
 #define LEDGERWICK_UPGRADE_API
 #endif
+
+#include <stddef.h> /* wchar_t */
 
 #ifdef __cplusplus
 extern "C" {
@@ -24,6 +27,30 @@ extern "C" {
  * close, else 0; it reports nothing about the upgrade itself. */
 int LEDGERWICK_UPGRADE_API LedgerwickInstaller_UpgradeToVersion5(int previousVersion,
                                                                   const char *oldInstallPath);
+
+/* Bits of the result of LedgerwickInstaller_UpgradeToVersion5ExW. */
+#define LEDGERWICK_UPGRADE_CARRIED 1       /* user files copied or moved into the data folder */
+#define LEDGERWICK_UPGRADE_KEPT 2          /* user files left in the old folder */
+#define LEDGERWICK_UPGRADE_SETTINGS 4      /* settings carried over or repointed */
+#define LEDGERWICK_UPGRADE_FAILED 8        /* an operation failed, or the old folder was refused */
+#define LEDGERWICK_UPGRADE_NOTHING_TO_DO 16 /* previous version 5 or later, or no old folder */
+/* flags */
+#define LEDGERWICK_UPGRADE_PREVIEW 1u /* change nothing; report what the run would do */
+
+/* The same upgrade as LedgerwickInstaller_UpgradeToVersion5 (same steps, same
+ * log), telling what it did. oldInstallPath may be NULL or L"" (then
+ * "C:\Ledgerwick"). With reportPath not NULL or L"", writes a UTF-8 report
+ * there (one line per user file or folder, then a summary line), under a
+ * temporary name first, put in place at the end. flags 0, or
+ * LEDGERWICK_UPGRADE_PREVIEW: nothing at all is changed or logged, and the
+ * report says what the run would do, assuming each operation succeeds.
+ * Returns the bits above, or a negative number for a bad argument only:
+ * -1 an unknown flag, -2 a report path that can't be written, -3 an old
+ * folder path too long to be a path. A negative result changes nothing. */
+int LEDGERWICK_UPGRADE_API LedgerwickInstaller_UpgradeToVersion5ExW(int previousVersion,
+                                                                    const wchar_t *oldInstallPath,
+                                                                    unsigned flags,
+                                                                    const wchar_t *reportPath);
 
 /* 1 when the application's main window is open, else 0. */
 int LEDGERWICK_UPGRADE_API LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning(void);

@@ -4,6 +4,7 @@
 // append meanwhile.
 #include "log/log.h"
 #include "settings/settings.h"
+#include "upgrade/report.h"
 
 #include <string.h>
 
@@ -34,7 +35,7 @@ static int LoggingEnabled(void)
 
 int LogMessage(const char *module, const char *section, LogLevel level, const char *format, ...)
 {
-    if (!LoggingEnabled())
+    if (ReportPreviewing() || !LoggingEnabled())
         return 0;
     char path[OS_MAX_PATH];
     if (!LogFilePath(path))

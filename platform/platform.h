@@ -61,6 +61,11 @@ int TextCompareNoCaseN(const char *a, const char *b, size_t n);
 // Lower-cases A to Z in place; every other byte is unchanged.
 void TextLowerAscii(char *text);
 
+// Wide text (a caller's UTF-16 on Windows) as UTF-8 into out (capacity bytes,
+// terminator included). 1, or 0 with out "" when it does not fit or is not
+// valid text. A null text gives "".
+int OsWideToUtf8(const wchar_t *text, char *out, size_t capacity);
+
 // ---------------------------------------------------------------------------
 // Registry (advapi32). Results are Win32 error codes: 0 on success.
 

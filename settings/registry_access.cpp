@@ -1,6 +1,7 @@
 // Reading and writing one setting. Every call opens the settings key, reads or
 // writes one value and closes the key again; nothing is kept between calls.
 #include "settings.h"
+#include "upgrade/report.h"
 
 #include <string.h>
 
@@ -35,6 +36,9 @@ int ReadSetting(SettingId id, char *destination, unsigned long capacity, const c
     destination[0] = '\0';
     if (!SettingIdIsValid(id))
         return 0;
+    int planned;
+    if (PlannedSetting(id, destination, capacity, defaultText, &planned))
+        return planned;
 
     // One byte more than is offered to the query, always zero: a value stored
     // without a terminating zero (any type is accepted) still ends there.
@@ -93,6 +97,9 @@ int WriteSetting(SettingId id, const char *text, int overwrite)
     // A cut text would be a wrong path or a wrong password: refuse instead.
     if (!TextCopyWhole(buffer, sizeof buffer, text ? text : ""))
         return 0;
+    int changes = ReportSettingChanges(id, buffer);
+    if (ReportPreviewing())
+        return PlanSetting(id, buffer, changes);
 
     char encoded[SETTING_WRITE_BUFFER];
     const char *stored = buffer;
@@ -109,5 +116,7 @@ int WriteSetting(SettingId id, const char *text, int overwrite)
                                   (unsigned long)strlen(stored) + 1);
     OsRegFlushKey(key);
     OsRegCloseKey(key);
+    if (status == OS_ERROR_SUCCESS && changes)
+        ReportSettingsMigrated();
     return status == OS_ERROR_SUCCESS;
 }

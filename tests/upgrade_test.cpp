@@ -3,6 +3,7 @@
 // folder argument, the custom-folder test on every kind of drive, repeated and
 // partial runs, and the inputs under which the old folder must be left alone.
 #include "support/host.h"
+#include "support/held_open.h"
 #include "support/old_installation.h"
 #include "support/log_reader.h"
 
@@ -845,35 +846,6 @@ TEST_F(UpgradeTest, BackupWhoseNameIsTakenStaysInTheOldFolder)
     EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), New("Accounts.LW"));
     EXPECT_EQ(Driver(ReadLogEntries()), WalkThroughLines(data));
 }
-
-// A file that another program holds open without sharing: it can be neither
-// written, replaced, moved nor deleted until it is let go.
-class HeldOpen {
-public:
-    explicit HeldOpen(const std::string &path)
-    {
-#ifdef _WIN32
-        handle_ = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_NE(handle_, INVALID_HANDLE_VALUE) << path;
-#else
-        SimFailOperation(SIM_OP_ANY_FILE_ACCESS, path.c_str(), OS_ERROR_SHARING_VIOLATION);
-#endif
-    }
-    ~HeldOpen()
-    {
-#ifdef _WIN32
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-#else
-        SimClearFaults();
-#endif
-    }
-
-#ifdef _WIN32
-private:
-    HANDLE handle_;
-#endif
-};
 
 // The data folder already holds a different Accounts.OLD, which another
 // program holds open, so the earlier copy cannot be carried over and stays;

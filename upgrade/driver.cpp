@@ -6,6 +6,7 @@
 #include "files/files.h"
 #include "log/log.h"
 #include "settings/settings.h"
+#include "upgrade/report.h"
 
 #define UPV5 "UpV5"
 
@@ -111,16 +112,19 @@ static void RetireOldFolder(char *oldPath, const char *newPath, int holdsUsersFo
         // No readme either: it would tell the user the folder may go.
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR,
                    "OLDPath holds the data folder or the last data file, left in place: %s", oldPath);
+        ReportDecision(REPORT_KEPT, oldPath, "", "holds the data folder or the last data file");
         return;
     }
     if (!RenameTarget(oldPath, tempPath)) {
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Rename target too long, old folder left in place: %s", oldPath);
+        ReportDecision(REPORT_KEPT, oldPath, "", "no room for the \" OLD\" name");
         return;
     }
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "TempPath: %s", tempPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", oldPath);
-    if (OsRemoveDirectory(oldPath)) {
+    if (RemoveFolderOrPlan(oldPath)) {
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath empty, have removed, nothing to clean up");
+        ReportDecision(REPORT_DELETED, oldPath, "", nullptr);
         return;
     }
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath not empty, am cleaning up");
@@ -128,8 +132,12 @@ static void RetireOldFolder(char *oldPath, const char *newPath, int holdsUsersFo
     OsPathRemoveBackslash(source);
     if (RetryWhileInUse(RETRY_RENAME, source, tempPath, UPV5)) {
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Renamed OLDPath to TempPath");
+        ReportDecision(REPORT_RENAMED, source, tempPath, nullptr);
         TextCopy(oldPath, OS_MAX_PATH, tempPath);
     } else {
+        char reason[40];
+        TextFormat(reason, sizeof reason, "not renamed, Windows error %lu", ReportLastError());
+        ReportDecision(REPORT_FAILED, source, tempPath, reason);
         // The readme then goes into the folder where it is, never into an
         // older " OLD" folder that happens to bear the target's name.
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Not Renamed: OLDPath to TempPath (%s)", tempPath);
@@ -191,6 +199,7 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVers
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "DLL Version:  1.00");
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "PreviousVersion: %d", previousVersion);
     if (previousVersion >= 5) {
+        ReportNothingToDo();
         return LogMessage(LOG_MODULE, UPV5, LOG_INFO,
                           "PreviousVersion is greater than 5, no need to continue, we are exiting");
     }
@@ -217,6 +226,7 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVers
     const char *refusal = nullptr;
     if (IsExistingFolder(oldPath) != -1) {
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath Not Exist: %s", oldPath);
+        ReportNothingToDo();
         if (customFolderUsed)
             StoreCustomFolder(customPath);
     } else if (LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath Exists: %s", oldPath),
@@ -225,6 +235,8 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVers
         // carried, the files stay exactly as they are.
         LogMessage(LOG_MODULE, UPV5, LOG_FATAL, "OLDPath left alone (%s), nothing copied, deleted or renamed: %s",
                    refusal, oldPath);
+        ReportDecision(REPORT_KEPT, oldPath, "", refusal);
+        ReportFailure();
         if (customFolderUsed)
             StoreCustomFolder(customPath);
     } else {
@@ -234,6 +246,8 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVers
             // old program stays, the folder keeps its name and no readme
             // points at a data folder that does not exist.
             LogMessage(LOG_MODULE, UPV5, LOG_FATAL, "Not Found: NEWPath");
+            ReportDecision(REPORT_KEPT, oldPath, "", "no data folder to carry the files to");
+            ReportFailure();
             if (customFolderUsed)
                 StoreCustomFolder(customPath);
         } else {
@@ -242,7 +256,7 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVers
             MoveUserFiles(oldPath, newPath, customFolderUsed, customPath);
             // The data folder comes into being with the first file carried.
             if (!dataFolderExisted)
-                OsRemoveDirectory(newPath);
+                RemoveFolderOrPlan(newPath);
             const char *keptFolder = customFolderUsed ? customPath : "";
             int holdsUsersFolder = PathIsAtOrBelow(newPath, oldPath) ||
                                    (customFolderUsed && PathIsAtOrBelow(customPath, oldPath));
@@ -257,6 +271,7 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVers
         }
     }
 
+    ReportFolders(newPath, oldPath);
     ValidateLastLedgerwickOpenedInDatafileFolder(keepLastLW ? keptFile : nullptr);
     return LogMessage(LOG_MODULE, UPV5, LOG_INFO, "----## Finished ##----");
 }

@@ -3,6 +3,7 @@
 // so the all-users folders come first; the user's own are only a fall-back.
 #include "upgrade/upgrade.h"
 #include "log/log.h"
+#include "upgrade/report.h"
 
 #include <string.h>
 
@@ -33,8 +34,8 @@ static void DeleteShortcut(const char *folder, const char *name)
         LogTooLong(folder, name);
         return;
     }
-    OsSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL);
-    OsDeleteFile(path);
+    SetAttributesOrPlan(path, OS_FILE_ATTRIBUTE_NORMAL);
+    DeleteFileOrPlan(path);
     LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Deleted: %s", path);
 }
 
@@ -87,7 +88,7 @@ void RemoveIcons(void)
         for (int i = 0; i < COUNT_OF(GroupShortcuts); i++)
             DeleteShortcut(group, GroupShortcuts[i]);
         // Goes only when empty: a shortcut of the user's own keeps it.
-        OsRemoveDirectory(group);
+        RemoveFolderOrPlan(group);
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Deleted: %s", group);
     } else {
         LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Found Start Menu Path");

@@ -4,6 +4,7 @@
 
 #include "log/log.h"
 #include "settings/settings.h"
+#include "upgrade/report.h"
 
 #define INI_SECTION "WriteIniSettingsToRegistry"
 #define OLD_INI_FILE "ledgerwick.ini"
@@ -59,8 +60,8 @@ static void DeleteOldIniFile(void)
     if (!OsPathAppend(path, OLD_INI_FILE))
         return;
     // A read-only, hidden or system file would refuse the delete.
-    OsSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL);
-    OsDeleteFile(path);
+    SetAttributesOrPlan(path, OS_FILE_ATTRIBUTE_NORMAL);
+    DeleteFileOrPlan(path);
 }
 
 void WriteIniSettingsToRegistry(void)

@@ -7,6 +7,7 @@
 #include "upgrade/upgrade.h"
 #include "files/files.h"
 #include "log/log.h"
+#include "upgrade/report.h"
 
 #include <string.h>
 
@@ -141,7 +142,7 @@ static int FolderHoldsKeptFiles(const char *folder, int recurse, const Judge *ju
         return IsExistingFolder(folder) ? 1 : 0;
     int found = 0;
     do {
-        if (IsSkippedEntry(&entry) || IsLinkedFolder(&entry))
+        if (IsSkippedEntry(&entry) || IsLinkedFolder(&entry) || PlannedGone(folder, entry.name))
             continue;
         char child[OS_MAX_PATH];
         if (!TextCopyWhole(child, sizeof child, folder) || !OsPathAppend(child, entry.name)) {
@@ -170,7 +171,7 @@ static void RemoveAllButKeptFiles(const char *folder, int recurse, const Judge *
     OsFindHandle handle = OsFindFirst(pattern, &entry);
     if (handle != OS_INVALID_FIND_HANDLE) {
         do {
-            if (IsSkippedEntry(&entry))
+            if (IsSkippedEntry(&entry) || PlannedGone(folder, entry.name))
                 continue;
             int isFolder = (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) != 0;
             if (isFolder && !recurse)
@@ -186,17 +187,28 @@ static void RemoveAllButKeptFiles(const char *folder, int recurse, const Judge *
                 RemoveAllButKeptFiles(path, recurse, &childJudge);
             } else if (Keeps(judge, path, entry.name)) {
                 LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Kept:  %s", path);
-            } else if (OsSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL) &&
+                ReportDecision(REPORT_KEPT, path, "",
+                               judge->rule == KEEP_USER_NAMES ? "a user's file among the old program's"
+                                                              : "not carried to the data folder");
+            } else if (SetAttributesOrPlan(path, OS_FILE_ATTRIBUTE_NORMAL) &&
                        RetryWhileInUse(RETRY_DELETE, path, nullptr, SECTION)) {
                 LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Removed:  %s", path);
+                // In a folder of the user's, only a file whose copy is in the
+                // data folder goes.
+                if (judge->rule == KEEP_ALL_NOT_CARRIED)
+                    ReportDecision(REPORT_DELETED, path, "", nullptr);
             } else {
+                unsigned long error = ReportLastError();
                 LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Removed:  %s", path);
+                char reason[40];
+                TextFormat(reason, sizeof reason, "not removed, Windows error %lu", error);
+                ReportDecision(REPORT_FAILED, path, "", reason);
             }
         } while (OsFindNext(handle, &entry) == 0);
         OsFindClose(handle);
     }
     // Goes only when nothing was kept in it.
-    OsRemoveDirectory(folder);
+    RemoveFolderOrPlan(folder);
 }
 
 // 1 when a folder of the user's lies in (or is) the sub-folder: nothing on
@@ -228,7 +240,7 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
             continue;
         // Read-only, hidden or system files would refuse the delete. These
         // lines record attempts: a file that was never there is logged too.
-        OsSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL);
+        SetAttributesOrPlan(path, OS_FILE_ATTRIBUTE_NORMAL);
         RetryWhileInUse(RETRY_DELETE, path, nullptr, SECTION);
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Removed:  %s", path);
     }
@@ -247,6 +259,7 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
         if (HoldsUsersFolder(path, newDatafilePath, keptFolder)) {
             LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Kept (holds the data folder or the last data file): %s",
                        path);
+            ReportDecision(REPORT_KEPT, path, "", "holds the data folder or the last data file");
             continue;
         }
         char mirror[OS_MAX_PATH] = "";

@@ -3,6 +3,7 @@
 #include "upgrade/upgrade.h"
 #include "files/files.h"
 #include "log/log.h"
+#include "upgrade/report.h"
 
 #include <string.h>
 
@@ -55,7 +56,7 @@ void WriteReadme(const char *folder, const char *newDatafilePath)
 
     // Text mode: each line feed reaches the file as CR LF, so Notepad shows
     // the paragraphs. Truncates a note left by an earlier run.
-    OsFile *file = OsFopen(path, "w+t");
+    OsFile *file = ReportPreviewing() ? nullptr : OsFopen(path, "w+t");
     if (file != 0) {
         OsFwrite(text, 1, strlen(text), file);
         OsFclose(file);

@@ -4,6 +4,7 @@
 #include "upgrade/upgrade.h"
 #include "files/files.h"
 #include "log/log.h"
+#include "upgrade/report.h"
 
 #define TRANSFER_SECTION "TransferUserFiles"
 
@@ -79,6 +80,16 @@ static int IsCarriedDataFile(const char *oldFile, const char *name, const char *
     return IsIdenticalCopy(oldFile, dataFile);
 }
 
+// Where the data folder holds no identical copy, the file stays: the reason
+// says whether another file took its place there.
+static void ReportKeptUnlessIdentical(const char *oldFile, const char *newFile)
+{
+    ReportDecision(REPORT_KEPT, oldFile, "",
+                   newFile != nullptr && FileAttributesAsPlanned(newFile) != OS_INVALID_FILE_ATTRIBUTES
+                       ? "a different file of that name is in the data folder"
+                       : "not copied to the data folder");
+}
+
 static int MatchesAny(const char *path, const char *const *patterns, int patternCount)
 {
     for (int i = 0; i < patternCount; i++)
@@ -110,7 +121,8 @@ static int CollectFiles(int action, const char *oldFolder, const char *newFolder
     if (handle == OS_INVALID_FIND_HANDLE)
         return 0;
     do {
-        if (entry.name[0] == '.' || (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY))
+        if (entry.name[0] == '.' || (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) ||
+            PlannedGone(folder, entry.name))
             continue;
         char oldFile[OS_MAX_PATH];
         if (!TextCopyWhole(oldFile, sizeof oldFile, folder) || !TextAppend(oldFile, sizeof oldFile, entry.name))
@@ -136,7 +148,7 @@ static int CollectFiles(int action, const char *oldFolder, const char *newFolder
         if (rule == KEEP_UNLESS_IDENTICAL)
             passes = placed && IsIdenticalCopy(oldFile, newFile);
         else
-            passes = placed && (OsGetFileAttributes(newFile) == OS_INVALID_FILE_ATTRIBUTES ||
+            passes = placed && (FileAttributesAsPlanned(newFile) == OS_INVALID_FILE_ATTRIBUTES ||
                                 IsIdenticalCopy(oldFile, newFile));
         if (paths == nullptr) {
             count++;
@@ -150,10 +162,14 @@ static int CollectFiles(int action, const char *oldFolder, const char *newFolder
         } else if (rule == KEEP_UNLESS_IDENTICAL && action == FILE_DELETE) {
             LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
                        "Not Deleted: %s, no identical copy in new datafile folder", oldFile);
+            ReportKeptUnlessIdentical(oldFile, placed ? newFile : nullptr);
         } else if (rule == KEEP_UNLESS_IDENTICAL) {
             LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
                        "Not Carried: %s, no identical copy in new datafile folder, kept under its name", oldFile);
+            ReportKeptUnlessIdentical(oldFile, placed ? newFile : nullptr);
         } else {
+            // Kept or not, the file's fate is told where it is deleted or
+            // given the ".OLD" name.
             LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
                        "Not Copied: %s, a different file of that name is in new datafile folder", oldFile);
         }
@@ -208,12 +224,14 @@ void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
     char oldFolder[OS_MAX_PATH];
     char newFolder[OS_MAX_PATH];
     Log(LOG_INFO, "%s", "----## Started ##----");
+    ReportUserFiles(1);
     Log(LOG_INFO, "OLD_DatafilePath: %s", oldDatafilePath);
     Log(LOG_INFO, "NEW_DatafilePath: %s", newDatafilePath);
     if (!HasText(oldDatafilePath) || !HasText(newDatafilePath)) {
         // Without both folders every action would be refused or aimed at
         // the current folder.
         LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "Not Found: OLD_DatafilePath or NEW_DatafilePath");
+        ReportUserFiles(0);
         Log(LOG_INFO, "%s", "----## Finished ##----");
         return;
     }
@@ -258,5 +276,6 @@ void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
         PerformActionOnFiles(FILE_MOVE, oldFolder, newFolder, kLetters, COUNT_OF(kLetters), 1, 1, 1);
     }
 
+    ReportUserFiles(0);
     Log(LOG_INFO, "%s", "----## Finished ##----");
 }

@@ -5,6 +5,10 @@
 #include "platform/platform.h"
 
 extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath);
+// The same run with a result mask and an optional report; flag 1 previews it
+// (see upgrade/report.h).
+extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5ExW(int previousVersion, const wchar_t *oldInstallPath,
+                                                                  unsigned flags, const wchar_t *reportPath);
 
 // Carries the old INI file's values into the registry without overwriting
 // values that hold text; deletes the INI file once every value is held.

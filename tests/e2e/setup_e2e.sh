@@ -5,9 +5,12 @@
 # 32-bit setup in a 32-bit prefix, a 64-bit one into a 64-bit setup
 # (Target amd64-unicode) in a 64-bit prefix.
 #
-#   setup_e2e.sh upgrade|running <Upgrade.dll> <window_holder.exe> <work folder>
+#   setup_e2e.sh upgrade|shown|running <Upgrade.dll> <window_holder.exe> <work folder>
 #
-# upgrade: the whole upgrade, checked file by file, value by value.
+# upgrade: the whole upgrade, checked file by file, value by value; the exit
+#          code is the result mask and the report lists the files.
+# shown:   the setup with its window: the preview's summary before the
+#          upgrade and the run's after it, in the details list.
 # running: a window titled with the product title is open (its handle in
 #          hWnd): the setup must stop with a non-zero exit code and change
 #          nothing.
@@ -31,8 +34,8 @@ echo "setup: $E2E_SETUP_TARGET, prefix: $WINEARCH"
 case "$case_name" in
 upgrade)
     before_tree=$(e2e_tree "$C/Ledgerwick")
-    e2e_run_setup; code=$?
-    check "setup exits 0 (got $code)" test "$code" = 0
+    e2e_run_setup '/REPORT=C:\lwreport.txt'; code=$?
+    check "setup exits with the mask: files carried, settings migrated (5, got $code)" test "$code" = 5
 
     data=$(e2e_unix_path "$(e2e_reg_get HKCU DatafilePath)")
     echo "data folder: $data"
@@ -65,7 +68,29 @@ upgrade)
     # is the only message that runs over several lines.
     check "every log line has the line format" bash -c '! grep -P "^\[" <<<"$1" | grep -vP "^\[\d\d:\d\d:\d\d\.\d{3}\]\t\[.{15,} - .{30,}\]\t(INFO |ERROR|FATAL)\t.*\r$"' _ "$log"
     check "only the readme's text runs over several lines" test "$(grep -cvP '^\[' <<<"$log")" = 8
-    [ "$fail" = 0 ] || { echo "--- before:"; echo "$before_tree"; echo "--- log:"; echo "$log"; }
+    report=$(tail -c +4 "$C/lwreport.txt" 2>/dev/null) # without the byte-order mark
+    data_win=$(e2e_reg_get HKCU DatafilePath)
+    check "report opens with the UTF-8 byte-order mark" test "$(head -c 3 "$C/lwreport.txt" | od -An -tx1 | tr -d ' ')" = efbbbf
+    check "report: Accounts.LW copied" grep -qxF "$(printf 'copied\tC:\\Ledgerwick\\Accounts.LW\t%s\\Accounts.LW\r' "$data_win")" <<<"$report"
+    check "report: the letter moved" grep -qxF "$(printf 'moved\tC:\\Ledgerwick\\Letters\\Reminder.RTF\t%s\\Letters\\Reminder.RTF\r' "$data_win")" <<<"$report"
+    check "report: the old folder renamed" grep -qxF "$(printf 'renamed\tC:\\Ledgerwick\tC:\\Ledgerwick OLD\r')" <<<"$report"
+    check "report ends with the summary" test "$(tail -n 1 <<<"$report")" = "$(printf 'summary\t1 copied, 3 moved, 2 renamed, 1 deleted, 0 kept, 0 failed\t%s\tC:\\Ledgerwick OLD\r' "$data_win")"
+    [ "$fail" = 0 ] || { echo "--- before:"; echo "$before_tree"; echo "--- log:"; echo "$log"; echo "--- report:"; echo "$report"; }
+    ;;
+shown)
+    lw_wine "$E2E/LedgerwickSetup.exe" '/DETAILS=C:\lwdetails.txt' >"$E2E/setup.out" 2>&1 </dev/null; code=$?
+    check "setup with its window exits 0 (got $code)" test "$code" = 0
+    details=$(tr -d '\r' <"$C/lwdetails.txt" 2>/dev/null)
+    data_win=$(e2e_reg_get HKCU DatafilePath)
+    counts="1 copied, 3 moved, 2 renamed, 1 deleted, 0 kept, 0 failed"
+    preview_at=$(grep -nF "Preview of the upgrade: $counts" <<<"$details" | cut -d: -f1)
+    upgrade_at=$(grep -nF "Upgrading version 4" <<<"$details" | cut -d: -f1)
+    check "details: the preview's summary comes before the upgrade" test "${preview_at:-999}" -lt "${upgrade_at:-0}"
+    check "details: the preview names the old folder's new name" grep -qF "old folder afterwards: C:\Ledgerwick OLD" <<<"$details"
+    check "details: the run's summary" grep -qxF "Upgrade finished (result 5): $counts" <<<"$details"
+    check "details: the data folder" grep -qxF "  data folder: $data_win" <<<"$details"
+    check "the upgrade ran: Accounts.LW in the data folder" test -f "$(e2e_unix_path "$data_win")/Accounts.LW"
+    [ "$fail" = 0 ] || { echo "--- details:"; echo "$details"; cat "$E2E/setup.out"; }
     ;;
 running)
     e2e_hold_window "Ledgerwick Complete - Accounts.LW" "$holder" || { echo "setup_e2e: the window holder did not start"; exit 1; }

@@ -52,13 +52,14 @@ std::string HostShellFolder(int csidl);
 OsWindow HostCreateWindow(const char *title);
 void HostDestroyWindow(OsWindow window);
 
-// The four exports, as a setup program reaches them: from the loaded
+// The exports, as a setup program reaches them: from the loaded
 // Upgrade.dll under Wine, directly natively.
 struct HostExports {
     int(OS_STDCALL *UpgradeToVersion5)(int, const char *);
     int(OS_STDCALL *IsRunning)(void);
     void(OS_STDCALL *GetInstallerFilename)(const char *);
     int(OS_STDCALL *DeleteLogFile)(void);
+    int(OS_STDCALL *UpgradeToVersion5ExW)(int, const wchar_t *, unsigned, const wchar_t *);
 };
 // Null members for the exports the DLL does not have.
 const HostExports &HostGetExports();

@@ -18,6 +18,7 @@ int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int, const char *);
 int OS_STDCALL LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning(void);
 void OS_STDCALL LedgerwickInstaller_GetInstallerFilename(const char *);
 int OS_STDCALL DeleteLogFile(void);
+int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5ExW(int, const wchar_t *, unsigned, const wchar_t *);
 }
 
 static char s_root[64];
@@ -93,6 +94,7 @@ const HostExports &HostGetExports()
         LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning,
         LedgerwickInstaller_GetInstallerFilename,
         DeleteLogFile,
+        LedgerwickInstaller_UpgradeToVersion5ExW,
     };
     return exports;
 }

@@ -206,5 +206,7 @@ const HostExports &HostGetExports()
     exports.GetInstallerFilename =
         Export<decltype(exports.GetInstallerFilename)>(module, "LedgerwickInstaller_GetInstallerFilename");
     exports.DeleteLogFile = Export<decltype(exports.DeleteLogFile)>(module, "DeleteLogFile");
+    exports.UpgradeToVersion5ExW =
+        Export<decltype(exports.UpgradeToVersion5ExW)>(module, "LedgerwickInstaller_UpgradeToVersion5ExW");
     return exports;
 }

@@ -1,0 +1,340 @@
+// The upgrade export that tells what it did: its result mask, its report,
+// and the preview that must change nothing and tell the same story as the
+// run that follows it.
+#include "support/host.h"
+#include "support/held_open.h"
+#include "support/log_reader.h"
+
+#include "settings/settings.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "platform/sim_host.h"
+#endif
+
+#include <algorithm>
+#include <climits>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kOld = "C:\\Ledgerwick";
+const std::string kOldRenamed = "C:\\Ledgerwick OLD";
+const std::string kReportFolder = "C:\\lwtest";
+const std::string kReport = kReportFolder + "\\upgrade report.txt";
+
+const int kCarried = 1, kKept = 2, kSettings = 4, kFailed = 8, kNothingToDo = 16;
+const unsigned kPreview = 1;
+
+std::string Bytes(const std::string &tag)
+{
+    return tag + std::string("\0\r\n\xff\x1a\n", 6) + tag;
+}
+
+std::wstring Wide(const std::string &text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string Old(const std::string &rel) { return kOld + "\\" + rel; }
+
+std::string Line(const std::string &verb, const std::string &before, const std::string &after)
+{
+    return verb + "\t" + before + "\t" + after;
+}
+
+std::string Kept(const std::string &path, const std::string &reason) { return "kept\t" + path + "\t\t" + reason; }
+
+// Everything the upgrade could touch: the files of every folder it works
+// in, the INI file, the log, and every setting in both roots.
+std::map<std::string, std::string> HostState(const std::vector<std::string> &folders)
+{
+    std::map<std::string, std::string> state;
+    std::vector<std::string> files;
+    for (const std::string &folder : folders) {
+        state["folder " + folder] = HostFolderExists(folder) ? "there" : "absent";
+        for (const std::string &rel : HostTree(folder))
+            files.push_back(folder + "\\" + rel);
+    }
+    char windows[OS_MAX_PATH] = "";
+    OsGetWindowsDirectory(windows, sizeof windows);
+    files.push_back(std::string(windows) + "\\ledgerwick.ini");
+    files.push_back(LogPathForTests());
+    for (const std::string &file : files)
+        state["file " + file] = HostFileExists(file) ? HostReadFile(file) : "<absent>";
+    for (OsRootKey root : {OS_HKEY_CURRENT_USER, OS_HKEY_LOCAL_MACHINE}) {
+        for (int id = 0; id < SETTING_COUNT; id++) {
+            std::string bytes;
+            unsigned long type = 0;
+            bool there = HostRegGet(root, SettingCatalogue[id], &bytes, &type);
+            state["setting " + std::to_string(root) + " " + SettingCatalogue[id]] =
+                there ? std::to_string(type) + ":" + bytes : "<absent>";
+        }
+    }
+    return state;
+}
+
+struct Report {
+    bool whole = false; // a BOM, CR LF line ends, a summary last
+    std::vector<std::string> lines; // the decision lines
+    std::string summary;
+};
+
+Report ReadReport(const std::string &path)
+{
+    Report report;
+    if (!HostFileExists(path)) {
+        ADD_FAILURE() << "no report at " << path;
+        return report;
+    }
+    std::string bytes = HostReadFile(path);
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") != 0 || bytes.size() < 5 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0)
+        return report;
+    std::vector<std::string> lines;
+    for (size_t at = 3; at < bytes.size();) {
+        size_t end = bytes.find("\r\n", at);
+        lines.push_back(bytes.substr(at, end - at));
+        at = end + 2;
+    }
+    if (lines.empty() || lines.back().compare(0, 8, "summary\t") != 0)
+        return report;
+    report.summary = lines.back();
+    lines.pop_back();
+    report.lines = lines;
+    report.whole = true;
+    return report;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> lines)
+{
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::vector<std::string> NotMentioning(const std::vector<std::string> &lines, const std::string &path)
+{
+    std::vector<std::string> kept;
+    for (const std::string &line : lines)
+        if (path.empty() || line.find(path + "\t") == std::string::npos)
+            kept.push_back(line);
+    return Sorted(kept);
+}
+
+class UpgradeReportTest : public HostTest {
+protected:
+    void SetUp() override
+    {
+        HostTest::SetUp();
+        Prepare();
+    }
+
+    void Prepare()
+    {
+        // Logging on, so a preview that wrote a line would show.
+        HostRegSetText(OS_HKEY_CURRENT_USER, "EnableDebugLog", "1");
+        data = HostShellFolder(OS_CSIDL_PERSONAL) + "\\Ledgerwick Data";
+        HostMakeFolder(kReportFolder);
+    }
+
+    void Fresh()
+    {
+        HostReset();
+        Prepare();
+    }
+
+    std::string data;
+    std::string New(const std::string &rel) const { return data + "\\" + rel; }
+
+    static int UpgradeEx(int version, const std::string &oldFolder, unsigned flags, const std::string &report)
+    {
+        const HostExports &exports = HostGetExports();
+        if (!exports.UpgradeToVersion5ExW) {
+            ADD_FAILURE() << "LedgerwickInstaller_UpgradeToVersion5ExW is not exported";
+            return INT_MIN;
+        }
+        std::wstring wideOld = Wide(oldFolder), wideReport = Wide(report);
+        return exports.UpgradeToVersion5ExW(version, wideOld.c_str(), flags,
+                                            report.empty() ? nullptr : wideReport.c_str());
+    }
+
+    // The walk-through's version-4 installation.
+    static void LayOutOldInstallation()
+    {
+        for (const char *name : {"ledgerwick.exe", "msafin.dll", "Uninstal.exe"})
+            HostWriteFile(Old(name), Bytes(name));
+        HostWriteFile(Old("Accounts.LW"), Bytes("accounts"));
+        HostWriteFile(Old("Accounts.LDB"), Bytes("lock"));
+        HostWriteFile(Old("Backups\\Accounts.BK1"), Bytes("bk1"));
+        HostWriteFile(Old("Backups\\Accounts.BK2"), Bytes("bk2"));
+        HostWriteFile(Old("Letters\\Reminder.RTF"), Bytes("letter"));
+        HostRegSetText(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder", Old("Accounts.LW").c_str());
+    }
+
+    std::vector<std::string> Touched() const
+    {
+        return {kOld, kOldRenamed, data, kReportFolder + "\\other"};
+    }
+};
+
+// The walk-through, and the two ways a user file stays behind: each
+// previewed (which must change nothing at all), then run for real. The
+// preview tells what the run does, line for line, except about the file
+// that a fault holds back.
+TEST_F(UpgradeReportTest, PreviewThenRunReportEveryUserFile)
+{
+    struct Case {
+        const char *name;
+        bool differentInDataFolder;
+        bool locked;
+        int mask;
+        std::vector<std::string> accountsLines; // the lines about Accounts.LW
+    };
+    const std::string newer = "a different file of that name is in the data folder";
+    const Case cases[] = {
+        {"walk-through", false, false, kCarried | kSettings,
+         {Line("copied", Old("Accounts.LW"), New("Accounts.LW")),
+          Line("renamed", Old("Accounts.LW"), Old("Accounts.OLD"))}},
+        {"different Accounts.LW in the data folder", true, false, kCarried | kKept | kSettings,
+         {Kept(Old("Accounts.LW"), newer)}},
+        {"Accounts.LW held open", false, true, kCarried | kSettings | kFailed,
+         {"failed\t" + Old("Accounts.LW") + "\t" + New("Accounts.LW") + "\tin use by another program"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        LayOutOldInstallation();
+        if (c.differentInDataFolder)
+            HostWriteFile(New("Accounts.LW"), Bytes("newer"));
+        std::vector<std::string> common = {
+            Line("deleted", Old("Accounts.LDB"), ""),
+            Line("moved", Old("Backups\\Accounts.BK1"), New("Automated Backups\\Accounts.BK1")),
+            Line("moved", Old("Backups\\Accounts.BK2"), New("Automated Backups\\Accounts.BK2")),
+            Line("moved", Old("Letters\\Reminder.RTF"), New("Letters\\Reminder.RTF")),
+            Line("renamed", kOld, kOldRenamed),
+        };
+        std::vector<std::string> expected = common;
+        expected.insert(expected.end(), c.accountsLines.begin(), c.accountsLines.end());
+
+        HostWriteFile(kReport, "an earlier report");
+        auto before = HostState(Touched());
+        Report preview;
+        {
+            // The preview touches no file, so a held file's fault on the
+            // simulated host would never fire; under Wine it is held for real.
+            HeldOpen *held = c.locked && !HostIsSimulated() ? new HeldOpen(Old("Accounts.LW")) : nullptr;
+            int previewMask = UpgradeEx(4, kOld, kPreview, kReport);
+            delete held;
+            // Assuming each operation succeeds: the walk-through's mask.
+            EXPECT_EQ(previewMask, c.locked ? (kCarried | kSettings) : c.mask);
+        }
+        EXPECT_EQ(HostState(Touched()), before);
+        preview = ReadReport(kReport);
+        ASSERT_TRUE(preview.whole);
+        EXPECT_FALSE(HostFileExists(kReport + ".tmp"));
+
+        int mask;
+        {
+            HeldOpen *held = c.locked ? new HeldOpen(Old("Accounts.LW")) : nullptr;
+            mask = UpgradeEx(4, kOld, 0, kReport);
+            delete held;
+        }
+        EXPECT_EQ(mask, c.mask);
+        Report run = ReadReport(kReport);
+        ASSERT_TRUE(run.whole);
+        EXPECT_EQ(Sorted(run.lines), Sorted(expected));
+        if (!c.locked) {
+            EXPECT_EQ(Sorted(preview.lines), Sorted(run.lines));
+            EXPECT_EQ(preview.summary, run.summary);
+        }
+        EXPECT_EQ(NotMentioning(preview.lines, c.locked ? Old("Accounts.LW") : ""),
+                  NotMentioning(run.lines, c.locked ? Old("Accounts.LW") : ""));
+
+        // The summary: counts, the data folder, the old folder's final name.
+        int copied = c.differentInDataFolder || c.locked ? 0 : 1;
+        int renamed = copied + 1, kept = c.differentInDataFolder ? 1 : 0, failed = c.locked ? 1 : 0;
+        EXPECT_EQ(run.summary, "summary\t" + std::to_string(copied) + " copied, 3 moved, " + std::to_string(renamed) +
+                                   " renamed, 1 deleted, " + std::to_string(kept) + " kept, " +
+                                   std::to_string(failed) + " failed\t" + data + "\t" + kOldRenamed);
+
+        // What the lines say is where the files are.
+        EXPECT_EQ(HostReadFile(New("Automated Backups\\Accounts.BK1")), Bytes("bk1"));
+        if (c.locked)
+            EXPECT_FALSE(HostFileExists(New("Accounts.LW")));
+        else
+            EXPECT_EQ(HostReadFile(New("Accounts.LW")), Bytes(c.differentInDataFolder ? "newer" : "accounts"));
+        if (copied)
+            EXPECT_EQ(HostReadFile(kOldRenamed + "\\Accounts.OLD"), Bytes("accounts"));
+        else
+            EXPECT_EQ(HostReadFile(kOldRenamed + "\\Accounts.LW"), Bytes("accounts"));
+        // The same run as the plain export: its log.
+        std::vector<LogEntry> entries = ReadLogEntries();
+        EXPECT_TRUE(LogHas(entries, "UpV5", "INFO Renamed OLDPath to TempPath"));
+    }
+}
+
+// A second run finds no old folder; a version of 5 or more stops at once.
+// Neither has a user file to report, only the summary.
+TEST_F(UpgradeReportTest, NothingToDo)
+{
+    struct Case {
+        const char *name;
+        int version;
+        bool runBefore;
+        int mask;
+        std::string summary;
+    } cases[] = {
+        {"version 5", 5, false, kNothingToDo, "summary\t0 copied, 0 moved, 0 renamed, 0 deleted, 0 kept, 0 failed\t\t"},
+        {"no old folder after a run", 4, true, kNothingToDo,
+         "summary\t0 copied, 0 moved, 0 renamed, 0 deleted, 0 kept, 0 failed\t" + HostShellFolder(OS_CSIDL_PERSONAL) +
+             "\\Ledgerwick Data\t" + kOld},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        LayOutOldInstallation();
+        if (c.runBefore)
+            ASSERT_EQ(UpgradeEx(4, kOld, 0, ""), kCarried | kSettings);
+        for (unsigned flags : {kPreview, 0u}) {
+            EXPECT_EQ(UpgradeEx(c.version, kOld, flags, kReport), c.mask);
+            Report report = ReadReport(kReport);
+            EXPECT_TRUE(report.whole);
+            EXPECT_TRUE(report.lines.empty());
+            EXPECT_EQ(report.summary, c.summary);
+        }
+    }
+}
+
+// Arguments that make the call refuse: a negative result, and nothing at all
+// changed: no file, no setting, no log line, no report.
+TEST_F(UpgradeReportTest, BadArgumentsChangeNothing)
+{
+    struct Case {
+        const char *name;
+        unsigned flags;
+        std::string report;
+        int result;
+    } cases[] = {
+        {"report in a folder that does not exist", 0, kReportFolder + "\\missing\\report.txt", -2},
+        {"report in a folder that does not exist, preview", kPreview, kReportFolder + "\\missing\\report.txt", -2},
+        {"report path too long", 0, kReportFolder + "\\" + std::string(300, 'r') + ".txt", -2},
+        {"unknown flag", 2, kReport, -1},
+        {"unknown flag beside preview", kPreview | 0x80000000u, kReport, -1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        LayOutOldInstallation();
+        auto before = HostState(Touched());
+        std::vector<std::string> reportFolder = HostList(kReportFolder);
+
+        EXPECT_EQ(UpgradeEx(4, kOld, c.flags, c.report), c.result);
+
+        EXPECT_EQ(HostState(Touched()), before);
+        EXPECT_EQ(HostList(kReportFolder), reportFolder);
+    }
+}
+
+} // namespace

@@ -1,0 +1,80 @@
+// The report of one LedgerwickInstaller_UpgradeToVersion5ExW call, and its
+// preview. Both live for that call only: the export opens them, the steps
+// record their decisions where they make them, and the export closes them.
+// Outside such a call every function here does nothing (or does the plain
+// operation), so the other exports and the steps' own tests are untouched.
+#pragma once
+
+#include "platform/platform.h"
+
+// The bits of the ExW result.
+enum {
+    UPGRADE_CARRIED = 1,      // user files copied or moved into the data folder
+    UPGRADE_KEPT = 2,         // user files left in the old folder
+    UPGRADE_SETTINGS = 4,     // settings carried or repointed
+    UPGRADE_FAILED = 8,       // an operation failed, or the old folder was refused
+    UPGRADE_NOTHING_TO_DO = 16 // version 5 or later, or no old folder
+};
+#define UPGRADE_FLAG_PREVIEW 1u
+// Negative results: bad arguments only.
+#define UPGRADE_BAD_FLAGS (-1)
+#define UPGRADE_BAD_REPORT_PATH (-2)
+#define UPGRADE_BAD_OLD_PATH (-3)
+
+// What a report line says was done.
+typedef enum ReportVerb {
+    REPORT_COPIED,
+    REPORT_MOVED,
+    REPORT_RENAMED,
+    REPORT_DELETED,
+    REPORT_KEPT,
+    REPORT_FAILED,
+    REPORT_VERB_COUNT
+} ReportVerb;
+
+// Opens the call's report: 0, or a negative result (nothing opened, nothing
+// changed). reportPath null or "" for no report file.
+int ReportOpen(unsigned flags, const char *reportPath);
+// Writes the summary, puts the report in place, ends the call's report and
+// gives the result mask.
+int ReportClose(void);
+// 1 while a preview runs: nothing may change, nothing is logged.
+int ReportPreviewing(void);
+
+// Decisions, where the steps make them.
+void ReportDecision(int verb, const char *before, const char *after, const char *reason);
+// One file of the bulk engine; error is the failure's Win32 error.
+void ReportFileAction(int action, const char *source, const char *after, int done, unsigned long error);
+// The engine's actions are on the user's files while this is on.
+void ReportUserFiles(int on);
+void ReportFailure(void);
+void ReportNothingToDo(void);
+void ReportFolders(const char *dataFolder, const char *oldFolder);
+// The error of the last failed operation, planned ones included.
+unsigned long ReportLastError(void);
+
+// Settings: 1 when writing text to the setting would change what it holds
+// (always 0 without a report); the caller then says whether it was written.
+int ReportSettingChanges(int id, const char *text);
+void ReportSettingsMigrated(void);
+// In a preview: the written text kept for the call instead of the registry.
+int PlanSetting(int id, const char *text, int changes);
+// 1 when the preview has written the setting; destination and *result are
+// then what ReadSetting gives.
+int PlannedSetting(int id, char *destination, unsigned long capacity, const char *defaultText, int *result);
+
+// The operations that change files, done, or in a preview planned: they then
+// succeed or fail as the planned file system says, and change nothing.
+int PlanOperation(int operation, const char *source, const char *destination);
+int PlanFolderMade(const char *path);
+int SetAttributesOrPlan(const char *path, unsigned long attributes);
+int DeleteFileOrPlan(const char *path);
+int RemoveFolderOrPlan(const char *path);
+
+// Reads whose answer a planned operation changes.
+unsigned long FileAttributesAsPlanned(const char *path);
+// 1 when folder's entry name is gone in the planned file system.
+int PlannedGone(const char *folder, const char *name);
+// The real file whose bytes path holds in the planned file system, into out
+// (OS_MAX_PATH); 0 when it holds none.
+int ContentsAsPlanned(const char *path, char *out);
