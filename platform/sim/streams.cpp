@@ -206,6 +206,18 @@ size_t OsFwrite(const void *data, size_t size, size_t count, OsFile *file)
     return consumed / size;
 }
 
+int OsFflush(OsFile *file)
+{
+    SimCountCall("Fflush");
+    if (!Valid(file))
+        return -1;
+    if (fflush(file->fp) != 0) {
+        SimSetLastError(SimErrorFromErrno(errno));
+        return -1;
+    }
+    return 0;
+}
+
 int OsFclose(OsFile *file)
 {
     SimCountCall("Fclose");
