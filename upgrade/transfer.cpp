@@ -13,8 +13,6 @@ static const char *const kDataFiles[] = {"*.LW"};
 static const char *const kLeftovers[] = {"*.LDB", "*.GID"};
 static const char *const kBackups[] = {"*.BK1", "*.BK2", "*.BK3"};
 static const char *const kLetters[] = {"*.RTF"};
-// '|' is not allowed in Windows file names, so no path ever equals this.
-static const char *const kNoFile[] = {"|"};
 
 #define COUNT_OF(table) ((int)(sizeof(table) / sizeof((table)[0])))
 
@@ -53,16 +51,6 @@ enum {
     COPY_UNLESS_DIFFERENT
 };
 
-// 1 when the engine, handed the file's full path as a pattern, selects that
-// file alone: it splits a pattern at ';', and wildcards would widen it.
-static int SelectableByPath(const char *name)
-{
-    for (const char *c = name; *c; c++)
-        if (*c == ';' || *c == '*' || *c == '?')
-            return 0;
-    return 1;
-}
-
 static int MatchesAny(const char *path, const char *const *patterns, int patternCount)
 {
     for (int i = 0; i < patternCount; i++)
@@ -71,110 +59,87 @@ static int MatchesAny(const char *path, const char *const *patterns, int pattern
     return 0;
 }
 
-// Visits the files directly in oldFolder that the patterns select, as the
-// engine would select them. With paths null it only counts them, and counts
-// into *passedOver those the rule would leave; otherwise it fills paths (room
-// for capacity entries of OS_MAX_PATH) with the full path of each file the
-// rule lets through, logs the others, and gives the number filled.
-static int CollectFiles(int action, const char *oldFolder, const char *newFolder, const char *const *patterns,
-                        int patternCount, int rule, char *paths, int capacity, int *passedOver)
+// One action of the transfer over the files directly in the old folder.
+typedef struct RuleCall {
+    int action;
+    int rule;
+    const char *newFolder;
+    // One folder under two spellings: nothing is copied onto itself, and no
+    // file counts as its own copy. Settled once for the action.
+    int sameFolder;
+} RuleCall;
+
+// 1 when the rule lets the action take oldFile, whose name is name.
+static int RuleAllows(const RuleCall *call, const char *oldFile, const char *name)
+{
+    char newFile[OS_MAX_PATH];
+    int placed = !call->sameFolder && TextCopyWhole(newFile, sizeof newFile, call->newFolder) &&
+                 OsPathAppend(newFile, name);
+    if (!placed)
+        return 0;
+    if (call->rule == KEEP_UNLESS_IDENTICAL)
+        return IsIdenticalCopy(oldFile, newFile);
+    return OsGetFileAttributes(newFile) == OS_INVALID_FILE_ATTRIBUTES || IsIdenticalCopy(oldFile, newFile);
+}
+
+// The engine's say on each file its patterns selected: the same judgement
+// that RefuseWhatTheRuleKeeps logged beforehand.
+static int SelectByRule(const char *sourceFile, void *context)
+{
+    char name[OS_MAX_PATH];
+    if (!FileNameOfPath(sourceFile, name, 1))
+        return 0;
+    return RuleAllows((const RuleCall *)context, sourceFile, name);
+}
+
+// Logs, before the action's own lines, every file directly in oldFolder that
+// the patterns select and the rule keeps where it is.
+static void RefuseWhatTheRuleKeeps(const RuleCall *call, const char *oldFolder, const char *const *patterns,
+                                   int patternCount)
 {
     char folder[OS_MAX_PATH];
     char search[OS_MAX_PATH];
     if (!TextCopyWhole(folder, sizeof folder, oldFolder) || OsPathAddBackslash(folder) == nullptr)
-        return 0;
+        return;
     if (!TextCopyWhole(search, sizeof search, folder) || !OsPathAppend(search, "*.*"))
-        return 0;
-    // One folder under two spellings: nothing is copied onto itself, and no
-    // file counts as its own copy.
-    int sameFolder = SamePath(oldFolder, newFolder);
-    int count = 0;
+        return;
     OsFindData entry;
     OsFindHandle handle = OsFindFirst(search, &entry);
     if (handle == OS_INVALID_FIND_HANDLE)
-        return 0;
+        return;
     do {
         if (entry.name[0] == '.' || (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY))
             continue;
         char oldFile[OS_MAX_PATH];
         if (!TextCopyWhole(oldFile, sizeof oldFile, folder) || !TextAppend(oldFile, sizeof oldFile, entry.name))
             continue; // the engine can't reach it either
-        if (!MatchesAny(oldFile, patterns, patternCount))
+        if (!MatchesAny(oldFile, patterns, patternCount) || RuleAllows(call, oldFile, entry.name))
             continue;
-        if (paths != nullptr && count >= capacity)
-            break;
-        char newFile[OS_MAX_PATH];
-        int placed = !sameFolder && TextCopyWhole(newFile, sizeof newFile, newFolder) &&
-                     OsPathAppend(newFile, entry.name);
-        int passes;
-        if (rule == KEEP_UNLESS_IDENTICAL)
-            passes = placed && IsIdenticalCopy(oldFile, newFile);
-        else
-            passes = placed && (OsGetFileAttributes(newFile) == OS_INVALID_FILE_ATTRIBUTES ||
-                                IsIdenticalCopy(oldFile, newFile));
-        if (paths == nullptr) {
-            count++;
-            if (!passes && passedOver != nullptr)
-                (*passedOver)++;
-            continue;
-        }
-        if (passes && SelectableByPath(entry.name)) {
-            TextCopyWhole(paths + (size_t)count * OS_MAX_PATH, OS_MAX_PATH, oldFile);
-            count++;
-        } else if (rule == KEEP_UNLESS_IDENTICAL && action == FILE_DELETE) {
+        if (call->rule == KEEP_UNLESS_IDENTICAL && call->action == FILE_DELETE)
             LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
                        "Not Deleted: %s, no identical copy in new datafile folder", oldFile);
-        } else if (rule == KEEP_UNLESS_IDENTICAL) {
+        else if (call->rule == KEEP_UNLESS_IDENTICAL)
             LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
                        "Not Carried: %s, no identical copy in new datafile folder, kept under its name", oldFile);
-        } else {
+        else
             LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
                        "Not Copied: %s, a different file of that name is in new datafile folder", oldFile);
-        }
     } while (OsFindNext(handle, &entry) == 0);
     OsFindClose(handle);
-    return count;
 }
 
 // Runs the action over the files of oldFolder that the patterns select and
-// the rule lets through; the others are logged and left where they are. The
-// engine does the work (and logs it), selecting each file by its full path.
-// A copy that meets no different file runs on the patterns themselves.
+// the rule lets through; the others are logged first and left where they
+// are. The engine does the work (and logs it), asking the rule per file.
 static void ActOnFilesTheRuleAllows(int action, char *oldFolder, char *newFolder, const char *const *patterns,
                                     int patternCount, int rule)
 {
     char newExtension[] = ".OLD";
     char *destination = action == FILE_COPY ? newFolder : action == FILE_RENAME_EXT ? newExtension : nullptr;
-    int passedOver = 0;
-    int found = CollectFiles(action, oldFolder, newFolder, patterns, patternCount, rule, nullptr, 0, &passedOver);
-    if (rule == COPY_UNLESS_DIFFERENT && passedOver == 0) {
-        PerformActionOnFiles(action, oldFolder, destination, patterns, patternCount, 1, 0, 0);
-        return;
-    }
-    char *paths = nullptr;
-    const char **selected = nullptr;
-    int count = 0;
-    if (found > 0) {
-        paths = (char *)OsAlloc((size_t)found * OS_MAX_PATH);
-        selected = (const char **)OsAlloc((size_t)found * sizeof(const char *));
-        if (paths == nullptr || selected == nullptr)
-            LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "%s",
-                       action == FILE_COPY     ? "Out of memory, no .LW or .OLD file copied"
-                       : action == FILE_DELETE ? "Out of memory, no .OLD file deleted"
-                                               : "Out of memory, no .LW file renamed");
-        else
-            count = CollectFiles(action, oldFolder, newFolder, patterns, patternCount, rule, paths, found, nullptr);
-    }
-    for (int i = 0; i < count; i++)
-        selected[i] = paths + (size_t)i * OS_MAX_PATH;
-    if (count > 0)
-        PerformActionOnFiles(action, oldFolder, destination, selected, count, 1, 0, 0);
-    else
-        PerformActionOnFiles(action, oldFolder, destination, kNoFile, COUNT_OF(kNoFile), 1, 0, 0);
-    if (paths)
-        OsFree(paths);
-    if (selected)
-        OsFree((void *)selected);
+    RuleCall call = {action, rule, newFolder, SamePath(oldFolder, newFolder)};
+    RefuseWhatTheRuleKeeps(&call, oldFolder, patterns, patternCount);
+    PerformActionOnFilesSelecting(action, oldFolder, destination, patterns, patternCount, 1, 0, 0, SelectByRule,
+                                  &call);
 }
 
 void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
