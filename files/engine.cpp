@@ -47,14 +47,19 @@ struct EngineCall {
     const char *outputRoot;
     // A folder of the user's inside the tree (or null), never entered.
     const char *keepOut;
+    FileSelector select; // or null: the patterns alone decide
+    void *selectContext;
+    // The destination folder of this folder's files is known to exist: it
+    // is made ready at the first file, not looked up again for every one.
+    int destinationReady;
 };
 
-static int RunCall(int action, char *sourceFolder, char *destination, const char *const *patterns,
-                   int patternCount, int filter, int removeSourceFolder, int recurse, const char *outputRoot,
-                   const char *keepOut);
+static int RunCall(const EngineCall *parent, int action, char *sourceFolder, char *destination,
+                   const char *const *patterns, int patternCount, int filter, int removeSourceFolder, int recurse,
+                   const char *outputRoot, const char *keepOut);
 
 // One entry of the enumeration; gives the number of files it affected.
-static int ProcessEntry(const EngineCall *call, const OsFindData *entry)
+static int ProcessEntry(EngineCall *call, const OsFindData *entry)
 {
     // ".", ".." and every dot-named file or folder stay out of it.
     if (entry->name[0] == '.')
@@ -70,6 +75,8 @@ static int ProcessEntry(const EngineCall *call, const OsFindData *entry)
     // name alone decides for the "*.ext" patterns in use.
     if (!isFolder &&
         !MatchesAnyPattern(sourceFits ? sourcePath : entry->name, call->patterns, call->patternCount, call->filter))
+        return 0;
+    if (!isFolder && sourceFits && call->select != nullptr && !call->select(sourcePath, call->selectContext))
         return 0;
     if (!sourceFits) {
         LogMessage(LOG_MODULE, kSection, LOG_ERROR, "%sSkipped, path too long: %s%s", kIndent,
@@ -101,14 +108,16 @@ static int ProcessEntry(const EngineCall *call, const OsFindData *entry)
             LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot followed (user's folder): %s", kIndent, sourcePath);
             return 0;
         }
-        return RunCall(call->action, sourcePath, destinationPath, call->patterns, call->patternCount, call->filter,
-                       call->removeSourceFolder, call->recurse, call->outputRoot, call->keepOut);
+        return RunCall(call, call->action, sourcePath, destinationPath, call->patterns, call->patternCount,
+                       call->filter, call->removeSourceFolder, call->recurse, call->outputRoot, call->keepOut);
     }
-    return PerformActionOnFiles_DoAction(call->action, sourcePath, destinationPath) ? 1 : 0;
+    if (MovesOrCopies(call->action) && !call->destinationReady)
+        call->destinationReady = PrepareDestinationFolder(destinationPath);
+    return DoActionInReadyFolder(call->action, sourcePath, destinationPath) ? 1 : 0;
 }
 
 // Every entry of the source folder, in whatever order the enumeration gives.
-static int ProcessFolder(const EngineCall *call)
+static int ProcessFolder(EngineCall *call)
 {
     char search[OS_MAX_PATH];
     if (!TextCopyWhole(search, sizeof search, call->sourceFolder) || !OsPathAppend(search, "*.*")) {
@@ -129,9 +138,9 @@ static int ProcessFolder(const EngineCall *call)
     return affected;
 }
 
-static int RunCall(int action, char *sourceFolder, char *destination, const char *const *patterns,
-                   int patternCount, int filter, int removeSourceFolder, int recurse, const char *outputRoot,
-                   const char *keepOut)
+static int RunCall(const EngineCall *parent, int action, char *sourceFolder, char *destination,
+                   const char *const *patterns, int patternCount, int filter, int removeSourceFolder, int recurse,
+                   const char *outputRoot, const char *keepOut)
 {
     int affected = 0;
     LogMessage(LOG_MODULE, kSection, LOG_INFO, "%s----## Started ##----", kIndent);
@@ -151,7 +160,8 @@ static int RunCall(int action, char *sourceFolder, char *destination, const char
         if (outputRoot == nullptr && MovesOrCopies(action))
             outputRoot = destination;
         EngineCall call = {action, sourceFolder, destination, patterns, patternCount,
-                           filter, removeSourceFolder, recurse, outputRoot, keepOut};
+                           filter, removeSourceFolder, recurse, outputRoot, keepOut,
+                           parent->select, parent->selectContext, 0};
         affected = ProcessFolder(&call);
         // The folder goes only when nothing is left in it; a failure is
         // the expected outcome for a folder that still holds something.
@@ -164,17 +174,37 @@ static int RunCall(int action, char *sourceFolder, char *destination, const char
     return affected;
 }
 
+// What the outermost call hands down to every nested one.
+static EngineCall Outermost(FileSelector select, void *context)
+{
+    EngineCall call = {};
+    call.select = select;
+    call.selectContext = context;
+    return call;
+}
+
 int PerformActionOnFiles(int action, char *sourceFolder, char *destination, const char *const *patterns,
                          int patternCount, int filter, int removeSourceFolder, int recurse)
 {
-    return RunCall(action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder, recurse,
-                   nullptr, nullptr);
+    EngineCall top = Outermost(nullptr, nullptr);
+    return RunCall(&top, action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder,
+                   recurse, nullptr, nullptr);
 }
 
 int PerformActionOnFilesKeepingOut(int action, char *sourceFolder, char *destination,
                                    const char *const *patterns, int patternCount, int filter,
                                    int removeSourceFolder, int recurse, const char *keepOut)
 {
-    return RunCall(action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder, recurse,
-                   nullptr, HasText(keepOut) ? keepOut : nullptr);
+    EngineCall top = Outermost(nullptr, nullptr);
+    return RunCall(&top, action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder,
+                   recurse, nullptr, HasText(keepOut) ? keepOut : nullptr);
+}
+
+int PerformActionOnFilesSelecting(int action, char *sourceFolder, char *destination,
+                                  const char *const *patterns, int patternCount, int filter,
+                                  int removeSourceFolder, int recurse, FileSelector select, void *context)
+{
+    EngineCall top = Outermost(select, context);
+    return RunCall(&top, action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder,
+                   recurse, nullptr, nullptr);
 }

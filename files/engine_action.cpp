@@ -6,13 +6,14 @@
 static const char kSection[] = "PerformActionOnFiles_DoAction";
 
 // The folder a file is about to arrive in must exist first; MoveFile and
-// CopyFile create nothing.
-static void PrepareDestinationFolder(const char *destinationFile)
+// CopyFile create nothing. 1 when it does now.
+int PrepareDestinationFolder(const char *destinationFile)
 {
     char folder[OS_MAX_PATH];
     FolderOfPath(destinationFile, folder);
-    if (IsExistingFolder(folder) == 0)
-        EnsureFolderExists(folder);
+    if (IsExistingFolder(folder) == -1)
+        return 1;
+    return EnsureFolderExists(folder) == -1;
 }
 
 // Data.LW + ".OLD" -> Data.OLD in the same folder; My.Books.LW -> My.Books.OLD.
@@ -33,7 +34,7 @@ static int RenameExtension(const char *sourceFile, const char *extension)
     return RetryWhileInUse(RETRY_RENAME, sourceFile, newPath, kSection);
 }
 
-static int Act(int action, const char *sourceFile, const char *destination)
+static int Act(int action, const char *sourceFile, const char *destination, int prepareFolder)
 {
     if (!HasText(sourceFile))
         return 0;
@@ -41,12 +42,14 @@ static int Act(int action, const char *sourceFile, const char *destination)
     case FILE_MOVE:
         if (!HasText(destination))
             return 0;
-        PrepareDestinationFolder(destination);
+        if (prepareFolder)
+            PrepareDestinationFolder(destination);
         return RetryWhileInUse(RETRY_MOVE, sourceFile, destination, kSection);
     case FILE_COPY:
         if (!HasText(destination))
             return 0;
-        PrepareDestinationFolder(destination);
+        if (prepareFolder)
+            PrepareDestinationFolder(destination);
         return RetryWhileInUse(RETRY_COPY, sourceFile, destination, kSection);
     case FILE_DELETE:
         // DeleteFile refuses read-only files; clearing the attributes first
@@ -63,9 +66,9 @@ static int Act(int action, const char *sourceFile, const char *destination)
     }
 }
 
-int PerformActionOnFiles_DoAction(int action, const char *sourceFile, const char *destination)
+static int ActAndLog(int action, const char *sourceFile, const char *destination, int prepareFolder)
 {
-    int done = Act(action, sourceFile, destination);
+    int done = Act(action, sourceFile, destination, prepareFolder);
     unsigned long error = done ? 0 : ReportLastError();
     LogMessage(LOG_MODULE, kSection, done ? LOG_INFO : LOG_ERROR,
                "%s%s: %c - %s => %s", "\t\t", FileActionName(action), done ? 'Y' : 'N',
@@ -75,4 +78,14 @@ int PerformActionOnFiles_DoAction(int action, const char *sourceFile, const char
         RenamedPath(sourceFile, destination, renamed);
     ReportFileAction(action, sourceFile, action == FILE_RENAME_EXT ? renamed : destination, done, error);
     return done;
+}
+
+int PerformActionOnFiles_DoAction(int action, const char *sourceFile, const char *destination)
+{
+    return ActAndLog(action, sourceFile, destination, 1);
+}
+
+int DoActionInReadyFolder(int action, const char *sourceFile, const char *destination)
+{
+    return ActAndLog(action, sourceFile, destination, 0);
 }

@@ -79,6 +79,15 @@ int PerformActionOnFilesKeepingOut(int action, char *sourceFolder, char *destina
                                    const char *const *patterns, int patternCount, int filter,
                                    int removeSourceFolder, int recurse, const char *keepOut);
 
+// Decides for one file that the patterns selected (its full path) whether
+// the action is taken on it; context is the caller's.
+typedef int (*FileSelector)(const char *sourceFile, void *context);
+// PerformActionOnFiles with a further say for the caller on each selected
+// file; one that select refuses gets no line and is not counted.
+int PerformActionOnFilesSelecting(int action, char *sourceFolder, char *destination,
+                                  const char *const *patterns, int patternCount, int filter,
+                                  int removeSourceFolder, int recurse, FileSelector select, void *context);
+
 // The steps of PerformActionOnFiles, callable on their own.
 
 // Checks a call's arguments and, when they pass, gives sourceFolder (and the
@@ -92,3 +101,8 @@ int MatchesAnyPattern(const char *filePath, const char *const *patterns, int pat
 // destination is the destination file, for RENAME_EXT the new extension.
 // 1 on success.
 int PerformActionOnFiles_DoAction(int action, const char *sourceFile, const char *destination);
+// For the engine, which readies a destination folder once for all its files:
+// 1 when the folder of destinationFile exists (made now when missing), and
+// the action on a file whose destination folder is known to exist.
+int PrepareDestinationFolder(const char *destinationFile);
+int DoActionInReadyFolder(int action, const char *sourceFile, const char *destination);

@@ -14,14 +14,30 @@ typedef enum LogLevel {
     LOG_FATAL = 2
 } LogLevel;
 
-// Appends one formatted line (opening and closing the file for it) when
-// logging is on. Gives -1 when the line was written and closing the file then
+// Appends one formatted line when logging is on (outside an export call,
+// opening and closing the file for it). Gives -1 when the line was written and closing the file then
 // failed, 0 in every other case.
 int LogMessage(const char *module, const char *section, LogLevel level, const char *format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 4, 5)))
 #endif
     ;
+
+// One export call's hold on the log. Between LogCallBegin and LogCallEnd
+// the switch and the path are those read at the start of the call, and the
+// file, opened at the first line, stays open and is flushed after every line
+// (a line is with the file system as soon as LogMessage returns). Outside a
+// call each line reads the switch and opens and closes the file itself.
+// The caller owns the structure (on its stack); nothing outlives the call.
+typedef struct LogCall {
+    int enabled;
+    char path[OS_MAX_PATH];
+    OsFile *file;
+} LogCall;
+void LogCallBegin(LogCall *call);
+// Closes the log; gives status, or -1 when the log was open and closing it
+// failed.
+int LogCallEnd(LogCall *call, int status);
 
 // The log file's full path into path (OS_MAX_PATH). 1, or 0 with path "" when
 // the application-data folder can't be had.

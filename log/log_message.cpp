@@ -1,7 +1,8 @@
-// One diagnostic log line: switch read, file opened for appending, one line
-// written, file closed. Nothing is kept from one line to the next, so the
-// switch can change between any two lines and other processes may read or
-// append meanwhile.
+// One diagnostic log line. Outside an export call: switch read, file opened
+// for appending, one line written, file closed. Within one (LogCallBegin):
+// the switch and path of the call's start, the file kept open and flushed
+// after each line, so the registry and the shell are asked once per call
+// rather than once per line, and a crash still loses no line written.
 #include "log/log.h"
 #include "settings/settings.h"
 #include "upgrade/report.h"
@@ -33,13 +34,59 @@ static int LoggingEnabled(void)
     return ReadSetting(SETTING_ENABLE_DEBUG_LOG, value, LOG_SWITCH_CAPACITY, "") > 0;
 }
 
+// The export call under way, or null. It points into that call's stack
+// frame and is cleared before the call returns: nothing survives a call.
+static LogCall *s_call = 0;
+
+void LogCallBegin(LogCall *call)
+{
+    call->file = 0;
+    call->enabled = LoggingEnabled() && LogFilePath(call->path);
+    s_call = call;
+}
+
+int LogCallEnd(LogCall *call, int status)
+{
+    if (s_call == call)
+        s_call = 0;
+    if (call->file != 0 && OsFclose(call->file) != 0)
+        status = -1;
+    call->file = 0;
+    return status;
+}
+
+// Within a call the file is opened at the first line, and again at a later
+// line when that failed, as a line of its own would have tried.
+static OsFile *OpenLog(const char *path)
+{
+    if (s_call == 0)
+        return OsFopen(path, "a+");
+    if (s_call->file == 0)
+        s_call->file = OsFopen(path, "a+");
+    return s_call->file;
+}
+
+// Outside a call the file is closed; within one only flushed.
+static int FinishLine(OsFile *file)
+{
+    if (s_call == 0)
+        return OsFclose(file) != 0 ? -1 : 0;
+    return OsFflush(file) != 0 ? -1 : 0;
+}
+
 int LogMessage(const char *module, const char *section, LogLevel level, const char *format, ...)
 {
-    if (ReportPreviewing() || !LoggingEnabled())
+    // A preview writes nothing at all, the log included.
+    if (ReportPreviewing())
         return 0;
     char path[OS_MAX_PATH];
-    if (!LogFilePath(path))
+    if (s_call != 0) {
+        if (!s_call->enabled)
+            return 0;
+        TextCopy(path, sizeof path, s_call->path);
+    } else if (!LoggingEnabled() || !LogFilePath(path)) {
         return 0;
+    }
 
     char message[LOG_MESSAGE_SIZE];
     va_list args;
@@ -61,7 +108,7 @@ int LogMessage(const char *module, const char *section, LogLevel level, const ch
 
     int result = 0;
     // Text mode: the line feed reaches the file as CR LF.
-    OsFile *file = OsFopen(path, "a+");
+    OsFile *file = OpenLog(path);
     if (file != 0) {
         OsLocalTime now;
         OsGetLocalTime(&now);
@@ -70,8 +117,7 @@ int LogMessage(const char *module, const char *section, LogLevel level, const ch
                    module, section, LevelName(level), message);
         // One write per line keeps it whole beside other appenders.
         OsFwrite(line, 1, strlen(line), file);
-        if (OsFclose(file) != 0)
-            result = -1;
+        result = FinishLine(file);
     }
     OsFree(line);
     return result;

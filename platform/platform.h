@@ -232,6 +232,9 @@ OsFile *OsFopen(const char *path, const char *mode);
 char *OsFgets(char *buffer, int count, OsFile *file);
 size_t OsFread(void *buffer, size_t size, size_t count, OsFile *file);
 size_t OsFwrite(const void *data, size_t size, size_t count, OsFile *file);
+// fflush: what was written is handed to the file system. 0, or -1 when it
+// could not be.
+int OsFflush(OsFile *file);
 // 0, or -1 when flushing or closing failed. The stream is gone either way.
 int OsFclose(OsFile *file);
 

@@ -131,11 +131,12 @@ typedef enum SimOperation {
     SIM_OP_GET_LONG_PATH_NAME,
     SIM_OP_GET_FILE_ID,
     SIM_OP_SLEEP,
+    SIM_OP_FFLUSH,
     SIM_OP_COUNT,
     // Not an operation but a class of them, for SimArmFault and SimCallCount:
     // every call that changes what is stored (copy, move, rename, delete,
     // create or remove a folder, set attributes, open a stream for writing,
-    // write, close a stream opened for writing, create a registry key, set or
+    // write, flush or close a stream opened for writing, create a registry key, set or
     // delete a value).
     SIM_OP_ANY_MUTATING = SIM_OP_COUNT,
     // For SimArmFault only: every call that opens a file as another program's

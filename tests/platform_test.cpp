@@ -230,6 +230,33 @@ TEST_F(PlatformTest, NamesAreFoundWithoutRegardToCase)
         EXPECT_EQ(HostList("C:\\lwtest\\Ledgerwick"), std::vector<std::string>{"ACCOUNTS.LW"});
 }
 
+// Look-ups in other letters keep up with every change to a folder, however
+// quickly they follow one another.
+TEST_F(PlatformTest, NamesInOtherLettersFollowEveryChange)
+{
+    const std::string folder = "C:\\lwtest\\Many\\";
+    for (int i = 0; i < 40; i++)
+        HostWriteFile(folder + "File" + std::to_string(i) + ".LW", "x");
+    for (int i = 0; i < 40; i += 2)
+        ASSERT_NE(OsDeleteFile((folder + "file" + std::to_string(i) + ".lw").c_str()), 0) << i;
+    for (int i = 1; i < 40; i += 4)
+        ASSERT_NE(OsMoveFile((folder + "FILE" + std::to_string(i) + ".LW").c_str(),
+                             (folder + "Moved" + std::to_string(i) + ".LW").c_str()),
+                  0)
+            << i;
+    ASSERT_EQ(OsRename((folder + "file3.lw").c_str(), (folder + "FILE3.OLD").c_str()), 0);
+    HostWriteFile(folder + "NEW.lw", "y");
+    for (int i = 0; i < 40; i++) {
+        bool moved = i % 4 == 1;
+        bool kept = i % 2 == 1 && !moved && i != 3;
+        EXPECT_EQ(HostFileExists(folder + "fILE" + std::to_string(i) + ".lW"), kept) << i;
+        EXPECT_EQ(HostFileExists(folder + "MOVED" + std::to_string(i) + ".lw"), moved) << i;
+    }
+    EXPECT_TRUE(HostFileExists(folder + "file3.old"));
+    EXPECT_TRUE(HostFileExists(folder + "new.LW"));
+    EXPECT_EQ(OsCopyFile((folder + "NEW.LW").c_str(), (folder + "file7.lw").c_str(), 1), 0); // no second File7.LW
+}
+
 TEST_F(PlatformTest, ReadOnlyFileIsNotDeletedUntilCleared)
 {
     const char *file = "C:\\lwtest\\ReadOnly.lw";

@@ -186,7 +186,8 @@ static void CanonicalOldFolder(char *oldPath)
         TextCopy(oldPath, OS_MAX_PATH, full);
 }
 
-extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath)
+// The upgrade's steps; gives the status of the last log line.
+static int RunUpgrade(int previousVersion, const char *oldInstallPath)
 {
     char oldPath[OS_MAX_PATH] = "";
     char newPath[OS_MAX_PATH] = "";
@@ -274,4 +275,14 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVers
     ReportFolders(newPath, oldPath);
     ValidateLastLedgerwickOpenedInDatafileFolder(keepLastLW ? keptFile : nullptr);
     return LogMessage(LOG_MODULE, UPV5, LOG_INFO, "----## Finished ##----");
+}
+
+extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath)
+{
+    // One upgrade settles the log once: the switch a setup set just before
+    // the call holds for all of it.
+    LogCall logCall;
+    LogCallBegin(&logCall);
+    int status = RunUpgrade(previousVersion, oldInstallPath);
+    return LogCallEnd(&logCall, status);
 }

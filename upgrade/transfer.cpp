@@ -14,8 +14,6 @@ static const char *const kDataFiles[] = {"*.LW"};
 static const char *const kLeftovers[] = {"*.LDB", "*.GID"};
 static const char *const kBackups[] = {"*.BK1", "*.BK2", "*.BK3"};
 static const char *const kLetters[] = {"*.RTF"};
-// '|' is not allowed in Windows file names, so no path ever equals this.
-static const char *const kNoFile[] = {"|"};
 
 #define COUNT_OF(table) ((int)(sizeof(table) / sizeof((table)[0])))
 
@@ -54,14 +52,12 @@ enum {
     COPY_UNLESS_DIFFERENT
 };
 
-// 1 when the engine, handed the file's full path as a pattern, selects that
-// file alone: it splits a pattern at ';', and wildcards would widen it.
-static int SelectableByPath(const char *name)
+static int MatchesAny(const char *path, const char *const *patterns, int patternCount)
 {
-    for (const char *c = name; *c; c++)
-        if (*c == ';' || *c == '*' || *c == '?')
-            return 0;
-    return 1;
+    for (int i = 0; i < patternCount; i++)
+        if (OsPathMatchSpec(path, patterns[i]))
+            return 1;
+    return 0;
 }
 
 // An ".OLD" file whose bytes the data folder holds as the data file of its
@@ -90,36 +86,54 @@ static void ReportKeptUnlessIdentical(const char *oldFile, const char *newFile)
                        : "not copied to the data folder");
 }
 
-static int MatchesAny(const char *path, const char *const *patterns, int patternCount)
+// One action of the transfer over the files directly in the old folder.
+typedef struct RuleCall {
+    int action;
+    int rule;
+    const char *newFolder;
+    // One folder under two spellings: nothing is copied onto itself, and no
+    // file counts as its own copy. Settled once for the action.
+    int sameFolder;
+} RuleCall;
+
+// 1 when the rule lets the action take oldFile, whose name is name.
+static int RuleAllows(const RuleCall *call, const char *oldFile, const char *name)
 {
-    for (int i = 0; i < patternCount; i++)
-        if (OsPathMatchSpec(path, patterns[i]))
-            return 1;
-    return 0;
+    char newFile[OS_MAX_PATH];
+    int placed = !call->sameFolder && TextCopyWhole(newFile, sizeof newFile, call->newFolder) &&
+                 OsPathAppend(newFile, name);
+    if (!placed || IsCarriedDataFile(oldFile, name, call->newFolder))
+        return 0;
+    if (call->rule == KEEP_UNLESS_IDENTICAL)
+        return IsIdenticalCopy(oldFile, newFile);
+    return FileAttributesAsPlanned(newFile) == OS_INVALID_FILE_ATTRIBUTES || IsIdenticalCopy(oldFile, newFile);
 }
 
-// Visits the files directly in oldFolder that the patterns select, as the
-// engine would select them. With paths null it only counts them, and counts
-// into *passedOver those the rule would leave; otherwise it fills paths (room
-// for capacity entries of OS_MAX_PATH) with the full path of each file the
-// rule lets through, logs the others, and gives the number filled.
-static int CollectFiles(int action, const char *oldFolder, const char *newFolder, const char *const *patterns,
-                        int patternCount, int rule, char *paths, int capacity, int *passedOver)
+// The engine's say on each file its patterns selected: the same judgement
+// that RefuseWhatTheRuleKeeps logged beforehand.
+static int SelectByRule(const char *sourceFile, void *context)
+{
+    char name[OS_MAX_PATH];
+    if (!FileNameOfPath(sourceFile, name, 1))
+        return 0;
+    return RuleAllows((const RuleCall *)context, sourceFile, name);
+}
+
+// Logs, before the action's own lines, every file directly in oldFolder that
+// the patterns select and the rule keeps where it is.
+static void RefuseWhatTheRuleKeeps(const RuleCall *call, const char *oldFolder, const char *const *patterns,
+                                   int patternCount)
 {
     char folder[OS_MAX_PATH];
     char search[OS_MAX_PATH];
     if (!TextCopyWhole(folder, sizeof folder, oldFolder) || OsPathAddBackslash(folder) == nullptr)
-        return 0;
+        return;
     if (!TextCopyWhole(search, sizeof search, folder) || !OsPathAppend(search, "*.*"))
-        return 0;
-    // One folder under two spellings: nothing is copied onto itself, and no
-    // file counts as its own copy.
-    int sameFolder = SamePath(oldFolder, newFolder);
-    int count = 0;
+        return;
     OsFindData entry;
     OsFindHandle handle = OsFindFirst(search, &entry);
     if (handle == OS_INVALID_FIND_HANDLE)
-        return 0;
+        return;
     do {
         if (entry.name[0] == '.' || (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) ||
             PlannedGone(folder, entry.name))
@@ -127,43 +141,19 @@ static int CollectFiles(int action, const char *oldFolder, const char *newFolder
         char oldFile[OS_MAX_PATH];
         if (!TextCopyWhole(oldFile, sizeof oldFile, folder) || !TextAppend(oldFile, sizeof oldFile, entry.name))
             continue; // the engine can't reach it either
-        if (!MatchesAny(oldFile, patterns, patternCount))
+        if (!MatchesAny(oldFile, patterns, patternCount) || RuleAllows(call, oldFile, entry.name))
             continue;
-        if (!sameFolder && IsCarriedDataFile(oldFile, entry.name, newFolder)) {
-            if (paths == nullptr) {
-                count++; // so the second pass runs, and logs it
-                if (passedOver != nullptr)
-                    (*passedOver)++; // so the copy runs on a list that leaves it out
-            } else if (rule == COPY_UNLESS_DIFFERENT) {
-                LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_INFO, "Already carried, kept as it is: %s", oldFile);
-            }
-            continue;
-        }
-        if (paths != nullptr && count >= capacity)
-            break;
         char newFile[OS_MAX_PATH];
-        int placed = !sameFolder && TextCopyWhole(newFile, sizeof newFile, newFolder) &&
+        int placed = !call->sameFolder && TextCopyWhole(newFile, sizeof newFile, call->newFolder) &&
                      OsPathAppend(newFile, entry.name);
-        int passes;
-        if (rule == KEEP_UNLESS_IDENTICAL)
-            passes = placed && IsIdenticalCopy(oldFile, newFile);
-        else
-            passes = placed && (FileAttributesAsPlanned(newFile) == OS_INVALID_FILE_ATTRIBUTES ||
-                                IsIdenticalCopy(oldFile, newFile));
-        if (paths == nullptr) {
-            count++;
-            if (!passes && passedOver != nullptr)
-                (*passedOver)++;
-            continue;
-        }
-        if (passes && SelectableByPath(entry.name)) {
-            TextCopyWhole(paths + (size_t)count * OS_MAX_PATH, OS_MAX_PATH, oldFile);
-            count++;
-        } else if (rule == KEEP_UNLESS_IDENTICAL && action == FILE_DELETE) {
+        if (placed && IsCarriedDataFile(oldFile, entry.name, call->newFolder)) {
+            if (call->rule == COPY_UNLESS_DIFFERENT)
+                LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_INFO, "Already carried, kept as it is: %s", oldFile);
+        } else if (call->rule == KEEP_UNLESS_IDENTICAL && call->action == FILE_DELETE) {
             LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
                        "Not Deleted: %s, no identical copy in new datafile folder", oldFile);
             ReportKeptUnlessIdentical(oldFile, placed ? newFile : nullptr);
-        } else if (rule == KEEP_UNLESS_IDENTICAL) {
+        } else if (call->rule == KEEP_UNLESS_IDENTICAL) {
             LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
                        "Not Carried: %s, no identical copy in new datafile folder, kept under its name", oldFile);
             ReportKeptUnlessIdentical(oldFile, placed ? newFile : nullptr);
@@ -175,48 +165,20 @@ static int CollectFiles(int action, const char *oldFolder, const char *newFolder
         }
     } while (OsFindNext(handle, &entry) == 0);
     OsFindClose(handle);
-    return count;
 }
 
 // Runs the action over the files of oldFolder that the patterns select and
-// the rule lets through; the others are logged and left where they are. The
-// engine does the work (and logs it), selecting each file by its full path.
-// A copy that meets no different file runs on the patterns themselves.
+// the rule lets through; the others are logged first and left where they
+// are. The engine does the work (and logs it), asking the rule per file.
 static void ActOnFilesTheRuleAllows(int action, char *oldFolder, char *newFolder, const char *const *patterns,
                                     int patternCount, int rule)
 {
     char newExtension[] = ".OLD";
     char *destination = action == FILE_COPY ? newFolder : action == FILE_RENAME_EXT ? newExtension : nullptr;
-    int passedOver = 0;
-    int found = CollectFiles(action, oldFolder, newFolder, patterns, patternCount, rule, nullptr, 0, &passedOver);
-    if (rule == COPY_UNLESS_DIFFERENT && passedOver == 0) {
-        PerformActionOnFiles(action, oldFolder, destination, patterns, patternCount, 1, 0, 0);
-        return;
-    }
-    char *paths = nullptr;
-    const char **selected = nullptr;
-    int count = 0;
-    if (found > 0) {
-        paths = (char *)OsAlloc((size_t)found * OS_MAX_PATH);
-        selected = (const char **)OsAlloc((size_t)found * sizeof(const char *));
-        if (paths == nullptr || selected == nullptr)
-            LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "%s",
-                       action == FILE_COPY     ? "Out of memory, no .LW or .OLD file copied"
-                       : action == FILE_DELETE ? "Out of memory, no .OLD file deleted"
-                                               : "Out of memory, no .LW file renamed");
-        else
-            count = CollectFiles(action, oldFolder, newFolder, patterns, patternCount, rule, paths, found, nullptr);
-    }
-    for (int i = 0; i < count; i++)
-        selected[i] = paths + (size_t)i * OS_MAX_PATH;
-    if (count > 0)
-        PerformActionOnFiles(action, oldFolder, destination, selected, count, 1, 0, 0);
-    else
-        PerformActionOnFiles(action, oldFolder, destination, kNoFile, COUNT_OF(kNoFile), 1, 0, 0);
-    if (paths)
-        OsFree(paths);
-    if (selected)
-        OsFree((void *)selected);
+    RuleCall call = {action, rule, newFolder, SamePath(oldFolder, newFolder)};
+    RefuseWhatTheRuleKeeps(&call, oldFolder, patterns, patternCount);
+    PerformActionOnFilesSelecting(action, oldFolder, destination, patterns, patternCount, 1, 0, 0, SelectByRule,
+                                  &call);
 }
 
 void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)

@@ -137,16 +137,19 @@ void SimShortName(const char *longName, char *out)
 static int ScanFolder(const char *folder, const char *name, size_t length, char *out, size_t outSize)
 {
     SimCountScan();
+    if (SimFindNameNoCase(folder, name, length, out, outSize))
+        return 1;
+    // 8.3 aliases are not indexed: only a name with a '~' reads the folder.
+    int maybeShort = memchr(name, '~', length) != NULL && length <= 12;
+    if (!maybeShort)
+        return 0;
     DIR *dir = opendir(folder);
     if (!dir)
         return 0;
     int found = 0;
-    int maybeShort = memchr(name, '~', length) != NULL && length <= 12;
     struct dirent *entry;
     while (!found && (entry = readdir(dir)) != NULL) {
-        if (strlen(entry->d_name) == length && TextCompareNoCaseN(entry->d_name, name, length) == 0) {
-            found = TextCopyWhole(out, outSize, entry->d_name);
-        } else if (maybeShort && entry->d_name[0] != '.') {
+        if (entry->d_name[0] != '.') {
             char alias[13];
             SimShortName(entry->d_name, alias);
             if (strlen(alias) == length && TextCompareNoCaseN(alias, name, length) == 0)
@@ -322,6 +325,14 @@ int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error)
     if (out->exists && out->trailingSlash && S_ISLNK(out->st.st_mode) && stat(out->posix, &target) == 0)
         out->st = target;
     SetParent(out);
+    // Whatever the caller does next to this entry, under its name on disk or
+    // as written (a change of case), the folder's index hears of.
+    const char *slash = strrchr(out->posix, '/');
+    if (slash && !out->isRoot) {
+        SimNoteName(out->parent, slash + 1);
+        if (strcmp(slash + 1, out->name) != 0)
+            SimNoteName(out->parent, out->name);
+    }
     return 1;
 }
 

@@ -146,6 +146,14 @@ typedef struct SimPath {
 // the path is malformed, too long or has no root on this host.
 int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error);
 
+// A name in a POSIX folder without regard to case, from the folder's index
+// (platform/sim/name_index.cpp); the spelling on disk into out. 1 or 0.
+int SimFindNameNoCase(const char *folder, const char *name, size_t length, char *out, size_t outSize);
+// SimResolve's note that an entry of folder may be about to change.
+void SimNoteName(const char *folder, const char *name);
+// Throws every index away (a new host).
+void SimForgetNames(void);
+
 // The 8.3 alias of a long name (at most 12 characters and terminator, out
 // holds 13), made as the host makes it.
 void SimShortName(const char *longName, char *out);

@@ -160,6 +160,7 @@ void SimHostReset(const char *root)
         fprintf(stderr, "SimHostReset: cannot empty '%s'\n", g_sim.root);
         abort();
     }
+    SimForgetNames();
     CreateDefaultFolders();
 }
 

@@ -211,6 +211,22 @@ size_t OsFwrite(const void *data, size_t size, size_t count, OsFile *file)
     return consumed / size;
 }
 
+int OsFflush(OsFile *file)
+{
+    int writes = Valid(file) && file->writes;
+    SimCountCall(SIM_OP_FFLUSH, writes);
+    if (!Valid(file))
+        return -1;
+    if (fflush(file->fp) != 0) {
+        SimSetLastError(SimErrorFromErrno(errno));
+        return -1;
+    }
+    // Like a close, a flush that fails is reported after its data is out.
+    if (SimFaultHit(SIM_OP_FFLUSH, writes, file->path, NULL))
+        return -1;
+    return 0;
+}
+
 int OsFclose(OsFile *file)
 {
     int writes = Valid(file) && file->writes;

@@ -37,6 +37,13 @@ size_t OsFwrite(const void *data, size_t size, size_t count, OsFile *file)
     return fwrite(data, size, count, Stream(file));
 }
 
+int OsFflush(OsFile *file)
+{
+    if (file == NULL)
+        return -1;
+    return fflush(Stream(file)) == 0 ? 0 : -1;
+}
+
 int OsFclose(OsFile *file)
 {
     if (file == NULL)
