@@ -21,7 +21,9 @@
 ;
 ; A silent run's exit code is the upgrade's result mask (docs/integration.md):
 ; 1 files carried, 2 files kept in the old folder, 4 settings migrated,
-; 8 something failed, 16 nothing to do.
+; 8 something failed, 16 nothing to do. The setup's own stops use codes the
+; mask never gives: 32 the application is running, 33 the upgrade refused its
+; arguments, 740 not an administrator.
 
 !ifndef ARCH
   !define ARCH x86
@@ -113,7 +115,7 @@ Function .onInit
   System::Call "${UPGRADE}::LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning() i .r0 ?u"
   ${If} $0 == 1
     MessageBox MB_ICONSTOP|MB_OK "Ledgerwick Complete is running. Please close it, then run this setup again." /SD IDOK
-    SetErrorLevel 3
+    SetErrorLevel 32
     Quit
   ${EndIf}
 FunctionEnd
@@ -144,7 +146,7 @@ Section "Upgrade"
   System::Call "${UPGRADE}::LedgerwickInstaller_UpgradeToVersion5ExW(i $PreviousVersion, w r2, i 0, w '$ReportFile') i .r0 ?u"
   ${If} $0 < 0
     DetailPrint "The upgrade did not run (result $0)"
-    SetErrorLevel 2
+    SetErrorLevel 33
   ${Else}
     Push $ReportFile
     Call ReadReportSummary
