@@ -26,19 +26,23 @@ static int SourceValue(const char *afterPrefix, char *value)
     while (length > 0 && IsTrailingSpace(afterPrefix[length - 1]))
         length--;
     value[0] = '\0';
-    if (length >= OS_MAX_PATH)
+    if (length >= OS_PATH_BUFFER)
         return 0;
     memcpy(value, afterPrefix, length);
     value[length] = '\0';
+    if (!TextFitsPath(value)) {
+        value[0] = '\0';
+        return 0;
+    }
     return length > 0;
 }
 
 static void StoreInstallerFilename(const char *sourceLine)
 {
-    char value[OS_MAX_PATH];
+    char value[OS_PATH_BUFFER];
     if (!SourceValue(sourceLine + SOURCE_PREFIX_LENGTH, value))
         return;
-    char name[OS_MAX_PATH];
+    char name[OS_PATH_BUFFER];
     if (FileNameOfPath(value, name, 1) && HasText(name))
         WriteSetting(SETTING_INSTALLER_FILENAME, name, 1);
 }

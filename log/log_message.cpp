@@ -79,7 +79,7 @@ int LogMessage(const char *module, const char *section, LogLevel level, const ch
     // A preview writes nothing at all, the log included.
     if (ReportPreviewing())
         return 0;
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     if (s_call != 0) {
         if (!s_call->enabled)
             return 0;

@@ -9,8 +9,9 @@
 //
 // Each operation is named after its Win32 counterpart and gives the result
 // that counterpart gives, including its error codes where noted. All text is
-// single-byte ANSI; paths use the backslash and fit OS_MAX_PATH with their
-// terminator.
+// UTF-8 (the Win32 backend converts at its boundary and calls the wide
+// functions); paths use the backslash and are at most OS_MAX_PATH - 1 UTF-16
+// units long, as Windows counts them, held in OS_PATH_BUFFER bytes.
 #pragma once
 
 #include <stddef.h>
@@ -18,6 +19,9 @@
 #include <stdarg.h>
 
 #define OS_MAX_PATH 260
+// A path's UTF-8 form: up to three bytes for each UTF-16 unit (a surrogate
+// pair takes four for two), and the terminator.
+#define OS_PATH_BUFFER (3 * (OS_MAX_PATH - 1) + 1)
 
 // The calling convention of the exports: __stdcall on 32-bit Windows (setup
 // programs call through stdcall), nothing elsewhere.
@@ -51,6 +55,15 @@ int TextFormat(char *dst, size_t capacity, const char *format, ...)
 #endif
     ;
 int TextFormatV(char *dst, size_t capacity, const char *format, va_list args);
+
+// The bounded helpers for paths: dst holds OS_PATH_BUFFER bytes, and a path
+// fits when it is under OS_MAX_PATH UTF-16 units. They refuse, never cut, and
+// leave dst unchanged when they refuse.
+int TextFitsPath(const char *text);
+int TextCopyPath(char *dst, const char *src);
+int TextAppendPath(char *dst, const char *src);
+// The number of UTF-16 units of UTF-8 text (a stray byte counts as one).
+size_t TextUtf16Length(const char *text);
 
 // Compares texts with the letters A to Z matching a to z; other bytes compare
 // as unsigned values. Null counts as the empty text. <0, 0 or >0 like strcmp.

@@ -38,8 +38,8 @@ void WriteReadme(const char *folder, const char *newDatafilePath)
     }
     LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Exists: %s", folder);
 
-    char path[OS_MAX_PATH];
-    if (!TextCopyWhole(path, sizeof path, folder) || !OsPathAppend(path, README_NAME)) {
+    char path[OS_PATH_BUFFER];
+    if (!TextCopyPath(path, folder) || !OsPathAppend(path, README_NAME)) {
         // Cut short, the name would be some other file in the folder.
         LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Path too long, left alone: %s\\%s", folder, README_NAME);
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "----## Finished ##----");

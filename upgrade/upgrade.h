@@ -18,13 +18,13 @@ void WriteIniSettingsToRegistry(void);
 // value too long to carry whole (it is refused rather than cut).
 int ReadIniValue(const char *file, const char *section, const char *key, const char *defaultText, char *destination);
 
-// The data folder into path (OS_MAX_PATH), "" when none could be settled.
+// The data folder into path (OS_PATH_BUFFER), "" when none could be settled.
 // 1 only when this call made and stored a new default.
 int GetDefaultDataFilePath(char *path);
 // Copies and moves the user's files out of the old installation folder.
 void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath);
 
-// 1 when currentDatafile (OS_MAX_PATH, in and out) now holds the data file's
+// 1 when currentDatafile (OS_PATH_BUFFER, in and out) now holds the data file's
 // path in the new folder.
 int CheckIfDatafileMoved(char *currentDatafile, const char *oldDatafilePath, const char *newDatafilePath);
 // Clears the last-opened setting when that file does not lie directly in the

@@ -143,7 +143,7 @@ std::vector<std::string> HostTree(const std::string &folder)
 
 std::string HostShellFolder(int csidl)
 {
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     OsSHGetSpecialFolderPath(csidl, path, 0);
     return path;
 }
