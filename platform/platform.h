@@ -78,6 +78,20 @@ void TextLowerAscii(char *text);
 // terminator included). 1, or 0 with out "" when it does not fit or is not
 // valid text. A null text gives "".
 int OsWideToUtf8(const wchar_t *text, char *out, size_t capacity);
+// An export's text argument as UTF-8 in scratch memory (give it back with
+// OsFree), however long it is; null for a null argument, and null with *bad
+// set when it is not valid text or no memory could be had. The one way an
+// export's text comes in, ANSI or wide.
+char *TextFromAnsiArgument(const char *text, int *bad);
+char *TextFromWideArgument(const wchar_t *text, int *bad);
+
+// Text in the system's ANSI code page (an ANSI export's argument) as UTF-8.
+// 1, or 0 with out "" when it does not fit.
+int OsAnsiToUtf8(const char *text, char *out, size_t capacity);
+// UTF-8 text in the ANSI code page, for files people read (the log, the
+// readme); a character the code page lacks is written as '?' and sets
+// *lossy (may be null). 1, or 0 with out "" when it does not fit.
+int OsUtf8ToAnsi(const char *text, char *out, size_t capacity, int *lossy);
 
 // ---------------------------------------------------------------------------
 // Registry (advapi32). Results are Win32 error codes: 0 on success.

@@ -144,3 +144,46 @@ void TextLowerAscii(char *text)
     for (; *text; text++)
         *text = (char)LowerAscii((unsigned char)*text);
 }
+
+// Every byte of ANSI text and every wide unit takes at most this many bytes
+// of UTF-8 (a double-byte character takes three for its two bytes).
+#define UTF8_PER_UNIT 4
+
+static char *ArgumentBuffer(size_t units, size_t *capacity)
+{
+    *capacity = units * UTF8_PER_UNIT + 1;
+    return (char *)OsAlloc(*capacity);
+}
+
+char *TextFromAnsiArgument(const char *text, int *bad)
+{
+    *bad = 0;
+    if (text == NULL)
+        return NULL;
+    size_t capacity;
+    char *out = ArgumentBuffer(strlen(text), &capacity);
+    if (out == NULL || !OsAnsiToUtf8(text, out, capacity)) {
+        OsFree(out);
+        *bad = 1;
+        return NULL;
+    }
+    return out;
+}
+
+char *TextFromWideArgument(const wchar_t *text, int *bad)
+{
+    *bad = 0;
+    if (text == NULL)
+        return NULL;
+    size_t units = 0;
+    while (text[units] != 0)
+        units++;
+    size_t capacity;
+    char *out = ArgumentBuffer(units, &capacity);
+    if (out == NULL || !OsWideToUtf8(text, out, capacity)) {
+        OsFree(out);
+        *bad = 1;
+        return NULL;
+    }
+    return out;
+}

@@ -187,7 +187,7 @@ static void CanonicalOldFolder(char *oldPath)
 }
 
 // The upgrade's steps; gives the status of the last log line.
-static int RunUpgrade(int previousVersion, const char *oldInstallPath)
+static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unreadable)
 {
     char oldPath[OS_PATH_BUFFER] = "";
     char newPath[OS_PATH_BUFFER] = "";
@@ -205,7 +205,10 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath)
                           "PreviousVersion is greater than 5, no need to continue, we are exiting");
     }
 
-    if (!HasText(oldInstallPath)) {
+    if (unreadable) {
+        // Not text at all (a broken UTF-16 name): no folder can be meant.
+        LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "OLD_InstallPath not valid text, left alone");
+    } else if (!HasText(oldInstallPath)) {
         TextCopy(oldPath, sizeof oldPath, kDefaultOldFolder);
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Not Found: OLD_InstallPath, using %s", oldPath);
     } else if (!TextCopyPath(oldPath, oldInstallPath)) {
@@ -277,12 +280,30 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath)
     return LogMessage(LOG_MODULE, UPV5, LOG_INFO, "----## Finished ##----");
 }
 
-extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath)
+int UpgradeToVersion5Utf8(int previousVersion, const char *oldInstallPath, int unreadable)
 {
     // One upgrade settles the log once: the switch a setup set just before
     // the call holds for all of it.
     LogCall logCall;
     LogCallBegin(&logCall);
-    int status = RunUpgrade(previousVersion, oldInstallPath);
+    int status = RunUpgrade(previousVersion, oldInstallPath, unreadable);
     return LogCallEnd(&logCall, status);
+}
+
+extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath)
+{
+    int bad;
+    char *oldPath = TextFromAnsiArgument(oldInstallPath, &bad);
+    int status = UpgradeToVersion5Utf8(previousVersion, oldPath, bad);
+    OsFree(oldPath);
+    return status;
+}
+
+extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5W(int previousVersion, const wchar_t *oldInstallPath)
+{
+    int bad;
+    char *oldPath = TextFromWideArgument(oldInstallPath, &bad);
+    int status = UpgradeToVersion5Utf8(previousVersion, oldPath, bad);
+    OsFree(oldPath);
+    return status;
 }

@@ -58,7 +58,16 @@ void WriteReadme(const char *folder, const char *newDatafilePath)
     // the paragraphs. Truncates a note left by an earlier run.
     OsFile *file = ReportPreviewing() ? nullptr : OsFopen(path, "w+t");
     if (file != 0) {
-        OsFwrite(text, 1, strlen(text), file);
+        // In the ANSI code page as ever when it holds every character; else
+        // UTF-8 behind its mark, so Notepad shows the folder's name right.
+        char ansi[README_CAPACITY];
+        int lossy = 1;
+        if (OsUtf8ToAnsi(text, ansi, sizeof ansi, &lossy) && !lossy) {
+            OsFwrite(ansi, 1, strlen(ansi), file);
+        } else {
+            OsFwrite("\xEF\xBB\xBF", 1, 3, file);
+            OsFwrite(text, 1, strlen(text), file);
+        }
         OsFclose(file);
     }
     LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Displayed: %s", text);

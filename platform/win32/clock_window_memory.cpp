@@ -1,7 +1,9 @@
 // The clock, window titles and scratch memory through kernel32 and user32.
 #include "platform/platform.h"
 
-#include <windows.h>
+#include "platform/win32/wide.h"
+
+#include <string.h>
 
 void OsGetLocalTime(OsLocalTime *time)
 {
@@ -25,12 +27,12 @@ int OsGetWindowText(OsWindow window, char *buffer, int count)
     HWND handle = reinterpret_cast<HWND>(window);
     if (window == 0 || !IsWindow(handle))
         return 0;
-    int length = GetWindowTextA(handle, buffer, count);
-    if (length <= 0) {
+    WCHAR title[512];
+    if (GetWindowTextW(handle, title, 512) <= 0 || !WideToUtf8(title, buffer, (size_t)count)) {
         buffer[0] = '\0';
         return 0;
     }
-    return length;
+    return (int)strlen(buffer);
 }
 
 void *OsAlloc(size_t size)

@@ -1,0 +1,15 @@
+// The boundary of the Win32 backend: the library's UTF-8 text as the UTF-16
+// the wide functions take, and back.
+#pragma once
+
+#include <windows.h>
+
+// Wide buffers for a path: any path that fits, and room to tell one that
+// does not from one that does.
+#define WIDE_PATH_UNITS OS_PATH_BUFFER
+
+// UTF-8 text into out (units wide characters). 1, or 0 with out L"" and
+// ERROR_INVALID_NAME when it is not valid UTF-8 or does not fit.
+int Utf8ToWide(const char *text, WCHAR *out, int units);
+// Wide text into out (capacity bytes of UTF-8). 1, or 0 with out "".
+int WideToUtf8(const WCHAR *text, char *out, size_t capacity);
