@@ -3,6 +3,7 @@
 #include "platform/win32/wide.h"
 
 #include <stdio.h>
+#include <wchar.h>
 
 unsigned long OsGetLastError(void)
 {
