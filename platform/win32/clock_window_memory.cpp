@@ -28,11 +28,21 @@ int OsGetWindowText(OsWindow window, char *buffer, int count)
     if (window == 0 || !IsWindow(handle))
         return 0;
     WCHAR title[512];
-    if (GetWindowTextW(handle, title, 512) <= 0 || !WideToUtf8(title, buffer, (size_t)count)) {
+    char text[3 * 512];
+    if (GetWindowTextW(handle, title, 512) <= 0 || !WideToUtf8(title, text, sizeof text)) {
         buffer[0] = '\0';
         return 0;
     }
-    return (int)strlen(buffer);
+    // Cut to the buffer as GetWindowText cuts, but never inside a character.
+    size_t length = strlen(text);
+    if (length >= (size_t)count) {
+        length = (size_t)count - 1;
+        while (length > 0 && ((unsigned char)text[length] & 0xC0) == 0x80)
+            length--;
+    }
+    memcpy(buffer, text, length);
+    buffer[length] = '\0';
+    return (int)length;
 }
 
 void *OsAlloc(size_t size)

@@ -18,7 +18,7 @@ void OsSetLastError(unsigned long error)
 unsigned long OsGetFileAttributes(const char *path)
 {
     WCHAR wide[WIDE_PATH_UNITS];
-    if (path == NULL || !Utf8ToWide(path, wide, WIDE_PATH_UNITS))
+    if (path == NULL || !Utf8ToWidePath(path, wide))
         return OS_INVALID_FILE_ATTRIBUTES;
     return GetFileAttributesW(wide);
 }
@@ -26,7 +26,7 @@ unsigned long OsGetFileAttributes(const char *path)
 int OsSetFileAttributes(const char *path, unsigned long attributes)
 {
     WCHAR wide[WIDE_PATH_UNITS];
-    if (!Utf8ToWide(path, wide, WIDE_PATH_UNITS))
+    if (!Utf8ToWidePath(path, wide))
         return 0;
     return SetFileAttributesW(path ? wide : NULL, attributes) ? 1 : 0;
 }
@@ -34,7 +34,7 @@ int OsSetFileAttributes(const char *path, unsigned long attributes)
 int OsDeleteFile(const char *path)
 {
     WCHAR wide[WIDE_PATH_UNITS];
-    if (!Utf8ToWide(path, wide, WIDE_PATH_UNITS))
+    if (!Utf8ToWidePath(path, wide))
         return 0;
     return DeleteFileW(path ? wide : NULL) ? 1 : 0;
 }
@@ -42,7 +42,7 @@ int OsDeleteFile(const char *path)
 int OsCopyFile(const char *source, const char *destination, int failIfExists)
 {
     WCHAR from[WIDE_PATH_UNITS], to[WIDE_PATH_UNITS];
-    if (!Utf8ToWide(source, from, WIDE_PATH_UNITS) || !Utf8ToWide(destination, to, WIDE_PATH_UNITS))
+    if (!Utf8ToWidePath(source, from) || !Utf8ToWidePath(destination, to))
         return 0;
     DWORD before = destination ? GetFileAttributesW(to) : INVALID_FILE_ATTRIBUTES;
     if (CopyFileW(source ? from : NULL, destination ? to : NULL, failIfExists ? TRUE : FALSE))
@@ -59,7 +59,7 @@ int OsCopyFile(const char *source, const char *destination, int failIfExists)
 int OsMoveFile(const char *source, const char *destination)
 {
     WCHAR from[WIDE_PATH_UNITS], to[WIDE_PATH_UNITS];
-    if (!Utf8ToWide(source, from, WIDE_PATH_UNITS) || !Utf8ToWide(destination, to, WIDE_PATH_UNITS))
+    if (!Utf8ToWidePath(source, from) || !Utf8ToWidePath(destination, to))
         return 0;
     // MoveFile alone refuses a file on another volume; allowing the copy
     // gives copy-and-delete there, and no overwrite of an existing target.
@@ -87,7 +87,7 @@ static int RootLength(const WCHAR *path)
 int OsMakeSureDirectoryPathExists(const char *path)
 {
     WCHAR wide[WIDE_PATH_UNITS];
-    if (path == NULL || !Utf8ToWide(path, wide, WIDE_PATH_UNITS)) {
+    if (path == NULL || !Utf8ToWidePath(path, wide)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -110,7 +110,7 @@ int OsMakeSureDirectoryPathExists(const char *path)
 int OsCreateDirectory(const char *path)
 {
     WCHAR wide[WIDE_PATH_UNITS];
-    if (!Utf8ToWide(path, wide, WIDE_PATH_UNITS))
+    if (!Utf8ToWidePath(path, wide))
         return 0;
     return CreateDirectoryW(path ? wide : NULL, NULL) ? 1 : 0;
 }
@@ -118,7 +118,7 @@ int OsCreateDirectory(const char *path)
 int OsRemoveDirectory(const char *path)
 {
     WCHAR wide[WIDE_PATH_UNITS];
-    if (!Utf8ToWide(path, wide, WIDE_PATH_UNITS))
+    if (!Utf8ToWidePath(path, wide))
         return 0;
     return RemoveDirectoryW(path ? wide : NULL) ? 1 : 0;
 }
@@ -130,7 +130,7 @@ int OsRename(const char *oldPath, const char *newPath)
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }
-    if (!Utf8ToWide(oldPath, from, WIDE_PATH_UNITS) || !Utf8ToWide(newPath, to, WIDE_PATH_UNITS))
+    if (!Utf8ToWidePath(oldPath, from) || !Utf8ToWidePath(newPath, to))
         return -1;
     return _wrename(from, to) == 0 ? 0 : -1;
 }

@@ -27,7 +27,7 @@ int OsFindNext(OsFindHandle handle, OsFindData *entry)
 OsFindHandle OsFindFirst(const char *pattern, OsFindData *entry)
 {
     WCHAR wide[WIDE_PATH_UNITS];
-    if (pattern == NULL || entry == NULL || !Utf8ToWide(pattern, wide, WIDE_PATH_UNITS))
+    if (pattern == NULL || entry == NULL || !Utf8ToWidePath(pattern, wide))
         return OS_INVALID_FIND_HANDLE;
     WIN32_FIND_DATAW found;
     HANDLE handle = FindFirstFileW(wide, &found);

@@ -12,7 +12,7 @@ int OsGetFullPathName(const char *path, char *out)
     if (path == NULL || path[0] == '\0')
         return 0;
     WCHAR wide[WIDE_PATH_UNITS], full[MAX_PATH];
-    if (!Utf8ToWide(path, wide, WIDE_PATH_UNITS))
+    if (!Utf8ToWidePath(path, wide))
         return 0;
     DWORD length = GetFullPathNameW(wide, MAX_PATH, full, NULL);
     if (length == 0 || length >= MAX_PATH || !WideToUtf8(full, out, OS_PATH_BUFFER)) {
@@ -30,7 +30,7 @@ int OsGetLongPathName(const char *path, char *out)
     if (path == NULL || path[0] == '\0')
         return 0;
     WCHAR wide[WIDE_PATH_UNITS], longForm[MAX_PATH];
-    if (!Utf8ToWide(path, wide, WIDE_PATH_UNITS))
+    if (!Utf8ToWidePath(path, wide))
         return 0;
     DWORD length = GetLongPathNameW(wide, longForm, MAX_PATH);
     if (length == 0 || length >= MAX_PATH || !WideToUtf8(longForm, out, OS_PATH_BUFFER)) {
@@ -47,7 +47,7 @@ int OsGetFileId(const char *path, OsFileId *id)
     // No access asked for: the identity of a file another process holds
     // open without sharing can still be read.
     WCHAR wide[WIDE_PATH_UNITS];
-    if (!Utf8ToWide(path, wide, WIDE_PATH_UNITS))
+    if (!Utf8ToWidePath(path, wide))
         return 0;
     HANDLE file = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);

@@ -83,12 +83,15 @@ long OsRegQueryValueEx(OsKey key, const char *name, unsigned long *type,
     DWORD got = bytes;
     status = RegQueryValueExW(handle, valueName, NULL, NULL, (BYTE *)wide, &got);
     if (status == ERROR_SUCCESS) {
-        wide[got / sizeof(WCHAR) < units ? got / sizeof(WCHAR) : units - 1] = L'\0';
-        int needed = WideCharToMultiByte(CP_UTF8, 0, wide, -1, NULL, 0, NULL, NULL);
-        if (needed <= 0) {
+        // Every stored unit, as the ANSI call hands over every stored byte:
+        // a value stored with extra terminators keeps them.
+        int count = (int)(got / sizeof(WCHAR) < units ? got / sizeof(WCHAR) : units - 1);
+        int needed = count == 0 ? 0 : WideCharToMultiByte(CP_UTF8, 0, wide, count, NULL, 0, NULL, NULL);
+        if (count > 0 && needed <= 0) {
             status = ERROR_INVALID_DATA;
         } else if (data != NULL && size != NULL && *size >= (unsigned long)needed) {
-            WideCharToMultiByte(CP_UTF8, 0, wide, -1, (char *)data, needed, NULL, NULL);
+            if (needed > 0)
+                WideCharToMultiByte(CP_UTF8, 0, wide, count, (char *)data, needed, NULL, NULL);
             *size = (unsigned long)needed;
         } else {
             if (data != NULL)
@@ -111,19 +114,17 @@ long OsRegSetValueEx(OsKey key, const char *name, unsigned long type,
     const WCHAR *valueName = name ? wideName : NULL;
     if (!IsText(type) || data == NULL)
         return RegSetValueExW(handle, valueName, 0, type, data, size);
-    // The text up to its terminator or its size, whichever comes first.
-    size_t length = strnlen((const char *)data, size);
-    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, (const char *)data, (int)length, NULL, 0);
-    if (length > 0 && units <= 0)
+    // Every given byte, as the ANSI call stores every given byte: the
+    // terminator, and any extra one, are part of the value.
+    int units = size == 0 ? 0 : MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, (const char *)data, (int)size, NULL, 0);
+    if (size > 0 && units <= 0)
         return ERROR_INVALID_DATA;
     WCHAR *wide = (WCHAR *)OsAlloc(((size_t)units + 1) * sizeof(WCHAR));
     if (wide == NULL)
         return ERROR_NOT_ENOUGH_MEMORY;
-    if (length > 0)
-        MultiByteToWideChar(CP_UTF8, 0, (const char *)data, (int)length, wide, units);
-    wide[units] = L'\0';
-    LONG status = RegSetValueExW(handle, valueName, 0, type, (const BYTE *)wide,
-                                 (DWORD)(((size_t)units + 1) * sizeof(WCHAR)));
+    if (units > 0)
+        MultiByteToWideChar(CP_UTF8, 0, (const char *)data, (int)size, wide, units);
+    LONG status = RegSetValueExW(handle, valueName, 0, type, (const BYTE *)wide, (DWORD)((size_t)units * sizeof(WCHAR)));
     OsFree(wide);
     return status;
 }

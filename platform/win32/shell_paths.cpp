@@ -14,7 +14,7 @@ int OsPathAppend(char *path, const char *more)
     // copy, so a refused join leaves the caller's path as it was.
     WCHAR joined[MAX_PATH], tail[WIDE_PATH_UNITS];
     char result[OS_PATH_BUFFER];
-    if (!TextFitsPath(path) || !Utf8ToWide(path, joined, MAX_PATH) || !Utf8ToWide(more, tail, WIDE_PATH_UNITS))
+    if (!TextFitsPath(path) || !Utf8ToWide(path, joined, MAX_PATH) || !Utf8ToWidePath(more, tail))
         return 0;
     if (!PathAppendW(joined, tail) || !WideToUtf8(joined, result, sizeof result))
         return 0;
@@ -47,7 +47,7 @@ char *OsPathRemoveBackslash(char *path)
     WCHAR wide[WIDE_PATH_UNITS];
     char result[OS_PATH_BUFFER];
     size_t length = strlen(path);
-    if (length == 0 || path[length - 1] != '\\' || !Utf8ToWide(path, wide, WIDE_PATH_UNITS))
+    if (length == 0 || path[length - 1] != '\\' || !Utf8ToWidePath(path, wide))
         return length ? path + length - 1 : path;
     // Only the wide function knows a root ("C:\", "\\server\share\") keeps
     // its backslash.
@@ -61,8 +61,8 @@ char *OsPathRemoveBackslash(char *path)
 int OsPathMatchSpec(const char *file, const char *spec)
 {
     WCHAR name[WIDE_PATH_UNITS], pattern[WIDE_PATH_UNITS];
-    if (file == NULL || spec == NULL || !Utf8ToWide(file, name, WIDE_PATH_UNITS) ||
-        !Utf8ToWide(spec, pattern, WIDE_PATH_UNITS))
+    if (file == NULL || spec == NULL || !Utf8ToWidePath(file, name) ||
+        !Utf8ToWidePath(spec, pattern))
         return 0;
     return PathMatchSpecW(name, pattern) ? 1 : 0;
 }
@@ -71,7 +71,7 @@ int OsPathStripToRoot(char *path)
 {
     WCHAR wide[WIDE_PATH_UNITS];
     char result[OS_PATH_BUFFER];
-    if (path == NULL || !Utf8ToWide(path, wide, WIDE_PATH_UNITS))
+    if (path == NULL || !Utf8ToWidePath(path, wide))
         return 0;
     int rooted = PathStripToRootW(wide) ? 1 : 0;
     if (!WideToUtf8(wide, result, sizeof result))

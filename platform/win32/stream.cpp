@@ -14,7 +14,7 @@ static FILE *Stream(OsFile *file)
 OsFile *OsFopen(const char *path, const char *mode)
 {
     WCHAR widePath[WIDE_PATH_UNITS], wideMode[8];
-    if (path == NULL || mode == NULL || !Utf8ToWide(path, widePath, WIDE_PATH_UNITS) ||
+    if (path == NULL || mode == NULL || !Utf8ToWidePath(path, widePath) ||
         !Utf8ToWide(mode, wideMode, 8))
         return NULL;
     return reinterpret_cast<OsFile *>(_wfopen(widePath, wideMode));

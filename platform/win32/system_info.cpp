@@ -7,7 +7,7 @@
 unsigned OsGetDriveType(const char *root)
 {
     WCHAR wide[WIDE_PATH_UNITS];
-    if (!Utf8ToWide(root, wide, WIDE_PATH_UNITS))
+    if (!Utf8ToWidePath(root, wide))
         return DRIVE_NO_ROOT_DIR;
     return GetDriveTypeW(root ? wide : NULL);
 }
@@ -35,7 +35,7 @@ unsigned long OsGetPrivateProfileString(const char *section, const char *key,
     buffer[0] = '\0';
     WCHAR wideSection[256], wideKey[256], wideDefault[WIDE_PATH_UNITS], wideFile[WIDE_PATH_UNITS];
     if (!Utf8ToWide(section, wideSection, 256) || !Utf8ToWide(key, wideKey, 256) ||
-        !Utf8ToWide(def, wideDefault, WIDE_PATH_UNITS) || !Utf8ToWide(file, wideFile, WIDE_PATH_UNITS))
+        !Utf8ToWide(def, wideDefault, WIDE_PATH_UNITS) || !Utf8ToWidePath(file, wideFile))
         return 0;
     WCHAR *value = (WCHAR *)OsAlloc((size_t)size * sizeof(WCHAR));
     if (value == NULL)

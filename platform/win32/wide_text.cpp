@@ -2,6 +2,8 @@
 #include "platform/platform.h"
 #include "platform/win32/wide.h"
 
+#include <wchar.h>
+
 int Utf8ToWide(const char *text, WCHAR *out, int units)
 {
     if (out == NULL || units <= 0)
@@ -13,6 +15,18 @@ int Utf8ToWide(const char *text, WCHAR *out, int units)
     if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, out, units) == 0) {
         out[0] = L'\0';
         SetLastError(ERROR_INVALID_NAME);
+        return 0;
+    }
+    return 1;
+}
+
+int Utf8ToWidePath(const char *path, WCHAR *out)
+{
+    if (!Utf8ToWide(path, out, WIDE_PATH_UNITS))
+        return 0;
+    if (path != NULL && wcslen(out) >= MAX_PATH) {
+        out[0] = L'\0';
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }
     return 1;
