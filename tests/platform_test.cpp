@@ -538,7 +538,7 @@ TEST_F(PlatformTest, ShellFoldersExist)
     const int located[] = {OS_CSIDL_COMMON_STARTMENU, OS_CSIDL_STARTMENU, OS_CSIDL_COMMON_DESKTOPDIRECTORY,
                            OS_CSIDL_DESKTOPDIRECTORY};
     for (int id : located) {
-        char path[OS_PATH_BUFFER], fromLocation[OS_MAX_PATH];
+        char path[OS_PATH_BUFFER], fromLocation[OS_PATH_BUFFER];
         ASSERT_NE(OsSHGetSpecialFolderPath(id, path, 0), 0) << id;
         EXPECT_NE(OsSHGetFolderPathFromLocation(id, fromLocation), 0) << id;
         EXPECT_STREQ(fromLocation, path) << id;

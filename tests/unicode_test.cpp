@@ -132,15 +132,28 @@ TEST_F(UnicodeTest, PathLengthIsCountedInUtf16Units)
     for (size_t units : {259u, 260u}) {
         SCOPED_TRACE(units);
         std::string path = folder + "\\";
+        // Components of 100 letters: a host file system takes 255 bytes a name.
         std::string name;
-        while (TextUtf16Length((path + name).c_str()) < units)
-            name += TextUtf16Length((path + name).c_str()) + 1 < units ? "\u0119" : "x";
+        size_t inComponent = 0;
+        while (TextUtf16Length((path + name).c_str()) < units) {
+            bool last = TextUtf16Length((path + name).c_str()) + 1 == units;
+            name += last ? "x" : inComponent == 100 ? "\\" : "\u0119";
+            inComponent = name.back() == '\\' ? 0 : inComponent + 1;
+        }
         ASSERT_EQ(TextUtf16Length((path + name).c_str()), units);
         char built[OS_PATH_BUFFER];
         TextCopy(built, sizeof built, folder.c_str());
         int joined = OsPathAppend(built, name.c_str());
         EXPECT_EQ(joined, units < OS_MAX_PATH ? 1 : 0);
         EXPECT_EQ(std::string(built), units < OS_MAX_PATH ? path + name : folder) << "refused, never cut";
+        if (units < OS_MAX_PATH) {
+            // Made, and listed back whole: far more bytes than 260.
+            size_t slash = (path + name).rfind('\\');
+            std::string parent = (path + name).substr(0, slash);
+            HostMakeFolder(parent);
+            HostWriteFile(path + name, "x");
+            EXPECT_EQ(HostList(parent), std::vector<std::string>{(path + name).substr(slash + 1)});
+        }
     }
 }
 
