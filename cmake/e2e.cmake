@@ -7,7 +7,7 @@ set_target_properties(window_holder PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_
 # Each width runs its own setup: the 32-bit DLL in a 32-bit setup, the 64-bit
 # DLL in a 64-bit one (tests/e2e/setup_e2e.sh picks by the DLL). Label "e2e":
 # each makes a prefix of its own, so needs Wine but not the suite's session.
-foreach(case upgrade shown running)
+foreach(case upgrade shown running unicode)
   add_test(NAME e2e.setup_${case}
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/setup_e2e.sh ${case}
             $<TARGET_FILE:Upgrade> $<TARGET_FILE:window_holder> ${CMAKE_BINARY_DIR}/e2e)

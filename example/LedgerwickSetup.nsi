@@ -122,11 +122,13 @@ FunctionEnd
 
 Section "Upgrade"
   ; The list file names this setup in its "Source: " line; the DLL stores
-  ; the setup's file name as the InstallerFilename setting.
+  ; the setup's file name as the InstallerFilename setting. Written as
+  ; UTF-16 with its mark, and its path passed wide ("w"), so a setup in a
+  ; folder named in any script is named right.
   FileOpen $1 "$PLUGINSDIR\install.lst" w
-  FileWrite $1 "[Files]$\r$\nSource: $EXEPATH|main$\r$\n"
+  FileWriteUTF16LE /BOM $1 "[Files]$\r$\nSource: $EXEPATH|main$\r$\n"
   FileClose $1
-  System::Call "${UPGRADE}::LedgerwickInstaller_GetInstallerFilename(m '$PLUGINSDIR\install.lst') ?u"
+  System::Call "${UPGRADE}::LedgerwickInstaller_GetInstallerFilenameW(w '$PLUGINSDIR\install.lst') ?u"
 
   ; The upgrade export that tells what it did. Its text arguments are wide
   ; ("w"). Flag 1 previews: nothing changes, the report says what would.

@@ -6,8 +6,8 @@ int IsFixedOrNetworkPath(const char *path)
 {
     if (path == nullptr)
         return 0;
-    char root[OS_MAX_PATH];
-    if (!TextCopyWhole(root, sizeof root, path))
+    char root[OS_PATH_BUFFER];
+    if (!TextCopyPath(root, path))
         return 0;
     // A relative path has no root, hence no drive to ask about.
     if (!OsPathStripToRoot(root))

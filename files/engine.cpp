@@ -25,8 +25,8 @@ static int IsLinkedFolder(unsigned long attributes)
 // path names what the link points at, which is no link.
 static int IsLinkedFolderPath(const char *folder)
 {
-    char path[OS_MAX_PATH];
-    if (!TextCopyWhole(path, sizeof path, folder))
+    char path[OS_PATH_BUFFER];
+    if (!TextCopyPath(path, folder))
         return 0;
     OsPathRemoveBackslash(path);
     return IsLinkedFolder(OsGetFileAttributes(path));
@@ -68,9 +68,10 @@ static int ProcessEntry(EngineCall *call, const OsFindData *entry)
     if (isFolder && !call->recurse)
         return 0;
 
-    char sourcePath[OS_MAX_PATH];
-    char destinationPath[OS_MAX_PATH];
-    int sourceFits = TextFormat(sourcePath, sizeof sourcePath, "%s%s", call->sourceFolder, entry->name);
+    char sourcePath[OS_PATH_BUFFER];
+    char destinationPath[OS_PATH_BUFFER];
+    int sourceFits = TextFormat(sourcePath, sizeof sourcePath, "%s%s", call->sourceFolder, entry->name) &&
+                     TextFitsPath(sourcePath);
     // An unselected file gets no line, even one whose path is too long; the
     // name alone decides for the "*.ext" patterns in use.
     if (!isFolder &&
@@ -85,9 +86,10 @@ static int ProcessEntry(EngineCall *call, const OsFindData *entry)
     }
     int fits;
     if (MovesOrCopies(call->action))
-        fits = TextFormat(destinationPath, sizeof destinationPath, "%s%s", call->destination, entry->name);
+        fits = TextFormat(destinationPath, sizeof destinationPath, "%s%s", call->destination, entry->name) &&
+               TextFitsPath(destinationPath);
     else
-        fits = TextCopyWhole(destinationPath, sizeof destinationPath, call->destination ? call->destination : "");
+        fits = TextCopyPath(destinationPath, call->destination ? call->destination : "");
     if (!fits) {
         LogMessage(LOG_MODULE, kSection, LOG_ERROR, "%sSkipped, path too long: %s => %s%s", kIndent, sourcePath,
                    call->destination ? call->destination : "[NULL]", MovesOrCopies(call->action) ? entry->name : "");
@@ -119,8 +121,8 @@ static int ProcessEntry(EngineCall *call, const OsFindData *entry)
 // Every entry of the source folder, in whatever order the enumeration gives.
 static int ProcessFolder(EngineCall *call)
 {
-    char search[OS_MAX_PATH];
-    if (!TextCopyWhole(search, sizeof search, call->sourceFolder) || !OsPathAppend(search, "*.*")) {
+    char search[OS_PATH_BUFFER];
+    if (!TextCopyPath(search, call->sourceFolder) || !OsPathAppend(search, "*.*")) {
         LogMessage(LOG_MODULE, kSection, LOG_ERROR, "%sSkipped, path too long: %s%s", kIndent, call->sourceFolder,
                    "*.*");
         return 0;

@@ -9,7 +9,7 @@ static const char kSection[] = "PerformActionOnFiles_DoAction";
 // CopyFile create nothing. 1 when it does now.
 int PrepareDestinationFolder(const char *destinationFile)
 {
-    char folder[OS_MAX_PATH];
+    char folder[OS_PATH_BUFFER];
     FolderOfPath(destinationFile, folder);
     if (IsExistingFolder(folder) == -1)
         return 1;
@@ -19,16 +19,16 @@ int PrepareDestinationFolder(const char *destinationFile)
 // Data.LW + ".OLD" -> Data.OLD in the same folder; My.Books.LW -> My.Books.OLD.
 static int RenamedPath(const char *sourceFile, const char *extension, char *newPath)
 {
-    char name[OS_MAX_PATH];
+    char name[OS_PATH_BUFFER];
     if (!FolderOfPath(sourceFile, newPath) || !FileNameOfPath(sourceFile, name, 0))
         return 0;
     // A new name that doesn't fit is refused, never shortened.
-    return OsPathAppend(newPath, name) && TextAppend(newPath, OS_MAX_PATH, extension);
+    return OsPathAppend(newPath, name) && TextAppendPath(newPath, extension);
 }
 
 static int RenameExtension(const char *sourceFile, const char *extension)
 {
-    char newPath[OS_MAX_PATH];
+    char newPath[OS_PATH_BUFFER];
     if (!RenamedPath(sourceFile, extension, newPath))
         return 0;
     return RetryWhileInUse(RETRY_RENAME, sourceFile, newPath, kSection);
@@ -73,7 +73,7 @@ static int ActAndLog(int action, const char *sourceFile, const char *destination
     LogMessage(LOG_MODULE, kSection, done ? LOG_INFO : LOG_ERROR,
                "%s%s: %c - %s => %s", "\t\t", FileActionName(action), done ? 'Y' : 'N',
                sourceFile ? sourceFile : "[NULL]", HasText(destination) ? destination : "[NULL]");
-    char renamed[OS_MAX_PATH] = "";
+    char renamed[OS_PATH_BUFFER] = "";
     if (action == FILE_RENAME_EXT && HasText(sourceFile) && HasText(destination))
         RenamedPath(sourceFile, destination, renamed);
     ReportFileAction(action, sourceFile, action == FILE_RENAME_EXT ? renamed : destination, done, error);

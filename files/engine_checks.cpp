@@ -1,6 +1,8 @@
 // The engine's argument check and file selection.
 #include "files/files.h"
 
+#include <string.h>
+
 const char *FileActionName(int action)
 {
     static const char *const kNames[] = {"MOVE", "COPY", "DELETE", "RENAME_EXT"};
@@ -9,23 +11,14 @@ const char *FileActionName(int action)
     return kNames[action];
 }
 
-// Length of a text that fits a MAX_PATH buffer, or -1.
-static int BoundedLength(const char *text)
-{
-    for (int i = 0; i < OS_MAX_PATH; i++)
-        if (text[i] == '\0')
-            return i;
-    return -1;
-}
-
 static int EndsInBackslashOrHasRoom(const char *folder)
 {
-    int length = BoundedLength(folder);
-    if (length < 0)
+    if (!TextFitsPath(folder))
         return 0;
+    size_t length = strlen(folder);
     if (length > 0 && folder[length - 1] == '\\')
         return 1;
-    return length + 1 < OS_MAX_PATH;
+    return TextUtf16Length(folder) + 1 < OS_MAX_PATH;
 }
 
 int ValidateFileAction(int action, char *sourceFolder, char *destination)
@@ -33,7 +26,7 @@ int ValidateFileAction(int action, char *sourceFolder, char *destination)
     if (sourceFolder == nullptr)
         return 0;
     // More than a bare root: the engine must never sweep a whole drive.
-    if (BoundedLength(sourceFolder) <= 3)
+    if (!TextFitsPath(sourceFolder) || strlen(sourceFolder) <= 3)
         return 0;
     if (action != FILE_DELETE && destination == nullptr)
         return 0;

@@ -10,9 +10,9 @@ int HasText(const char *text);
 int IsExistingFolder(const char *path);
 // 1 when path names something that exists and is not a folder, else 0.
 int IsExistingFile(const char *path);
-// The folder part of path into out (OS_MAX_PATH); 1, or 0 with out "".
+// The folder part of path into out (OS_PATH_BUFFER); 1, or 0 with out "".
 int FolderOfPath(const char *path, char *out);
-// The last component of path into out (OS_MAX_PATH), without its extension
+// The last component of path into out (OS_PATH_BUFFER), without its extension
 // unless keepExtension; 1, or 0 with out "".
 int FileNameOfPath(const char *path, char *out, int keepExtension);
 // -1 (exactly) when the folder exists after the call, else 0.
@@ -67,7 +67,7 @@ const char *FileActionName(int action);
 // Applies action to every file of sourceFolder whose name matches one of the
 // patterns (every file when filter is 0), descending into sub-folders when
 // recurse is set. sourceFolder, and destination for MOVE and COPY, are
-// writable OS_MAX_PATH buffers that gain a trailing backslash in place; for
+// writable OS_PATH_BUFFER buffers that gain a trailing backslash in place; for
 // RENAME_EXT destination is the new extension (".OLD"); for DELETE null.
 // Gives the number of files affected.
 int PerformActionOnFiles(int action, char *sourceFolder, char *destination,

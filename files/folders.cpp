@@ -7,15 +7,15 @@ int EnsureFolderExists(const char *path)
     // An empty path would ask for the root of the current drive; refuse it.
     if (!HasText(path))
         return 0;
-    char copy[OS_MAX_PATH];
-    if (!TextCopyWhole(copy, sizeof copy, path))
+    char copy[OS_PATH_BUFFER];
+    if (!TextCopyPath(copy, path))
         return 0;
     size_t length = 0;
     while (copy[length])
         length++;
     // MakeSureDirectoryPathExists creates folders only up to the last
     // backslash, so the last folder needs one after it.
-    if (copy[length - 1] != '\\' && !TextAppend(copy, sizeof copy, "\\"))
+    if (copy[length - 1] != '\\' && !TextAppendPath(copy, "\\"))
         return 0;
     if (ReportPreviewing())
         return PlanFolderMade(copy) ? -1 : 0;

@@ -11,7 +11,7 @@
 // 0 when path is a root, or has none, and has no parent.
 static int ToParent(char *path)
 {
-    char root[OS_MAX_PATH];
+    char root[OS_PATH_BUFFER];
     TextCopy(root, sizeof root, path);
     if (!OsPathStripToRoot(root))
         return 0;
@@ -20,7 +20,7 @@ static int ToParent(char *path)
     if (strlen(path) <= rootLength || last == nullptr)
         return 0;
     if ((size_t)(last - path) < rootLength)
-        TextCopy(path, OS_MAX_PATH, root);
+        TextCopy(path, OS_PATH_BUFFER, root);
     else
         *last = '\0';
     return 1;
@@ -31,20 +31,20 @@ int PathIdentityForm(const char *path, char *out)
     if (out == nullptr)
         return 0;
     out[0] = '\0';
-    char full[OS_MAX_PATH];
+    char full[OS_PATH_BUFFER];
     if (!HasText(path) || !OsGetFullPathName(path, full))
         return 0;
     OsPathRemoveBackslash(full);
     // Only an existing path has long names to find; the part that does not
     // exist yet is kept as written.
-    char head[OS_MAX_PATH];
+    char head[OS_PATH_BUFFER];
     TextCopy(head, sizeof head, full);
     for (;;) {
-        char longHead[OS_MAX_PATH];
+        char longHead[OS_PATH_BUFFER];
         if (OsGetLongPathName(head, longHead)) {
             OsPathRemoveBackslash(longHead);
             size_t headLength = strlen(head);
-            if (!TextCopyWhole(out, OS_MAX_PATH, longHead) || !TextAppend(out, OS_MAX_PATH, full + headLength)) {
+            if (!TextCopyPath(out, longHead) || !TextAppendPath(out, full + headLength)) {
                 out[0] = '\0';
                 return 0;
             }
@@ -53,7 +53,7 @@ int PathIdentityForm(const char *path, char *out)
         if (!ToParent(head))
             break;
     }
-    return TextCopyWhole(out, OS_MAX_PATH, full);
+    return TextCopyPath(out, full);
 }
 
 static int SameIdentity(const char *formA, const char *formB)
@@ -67,8 +67,8 @@ static int SameIdentity(const char *formA, const char *formB)
 
 int SamePath(const char *a, const char *b)
 {
-    char formA[OS_MAX_PATH];
-    char formB[OS_MAX_PATH];
+    char formA[OS_PATH_BUFFER];
+    char formB[OS_PATH_BUFFER];
     if (!PathIdentityForm(a, formA) || !PathIdentityForm(b, formB))
         return 0;
     return SameIdentity(formA, formB);
@@ -76,8 +76,8 @@ int SamePath(const char *a, const char *b)
 
 int PathIsAtOrBelow(const char *path, const char *folder)
 {
-    char form[OS_MAX_PATH];
-    char folderForm[OS_MAX_PATH];
+    char form[OS_PATH_BUFFER];
+    char folderForm[OS_PATH_BUFFER];
     if (!PathIdentityForm(path, form) || !PathIdentityForm(folder, folderForm))
         return 0;
     OsFileId folderId;
@@ -116,8 +116,8 @@ int IsFullPath(const char *path)
 
 int IsRootFolder(const char *path)
 {
-    char form[OS_MAX_PATH];
-    char root[OS_MAX_PATH];
+    char form[OS_PATH_BUFFER];
+    char root[OS_PATH_BUFFER];
     if (!PathIdentityForm(path, form))
         return 0;
     TextCopy(root, sizeof root, form);
@@ -131,8 +131,8 @@ int IsRootFolder(const char *path)
 int SameContents(const char *pathA, const char *pathB)
 {
     // In a preview a copy not yet made holds its original's bytes.
-    char realA[OS_MAX_PATH];
-    char realB[OS_MAX_PATH];
+    char realA[OS_PATH_BUFFER];
+    char realB[OS_PATH_BUFFER];
     if (!ContentsAsPlanned(pathA, realA) || !ContentsAsPlanned(pathB, realB))
         return 0;
     if (ReportPreviewing() && OsNamesEqualNoCase(realA, realB))

@@ -3,14 +3,13 @@
 // only separator; a forward slash is an ordinary character.
 #include "files/files.h"
 
-// Length of a path that fits a MAX_PATH buffer, or -1 when it is longer.
-// Longer paths are refused outright rather than cut.
+#include <string.h>
+
+// Length in bytes of a path that fits, or -1 when it is longer. Longer
+// paths are refused outright rather than cut.
 static int PathLength(const char *path)
 {
-    for (int i = 0; i < OS_MAX_PATH; i++)
-        if (path[i] == '\0')
-            return i;
-    return -1;
+    return TextFitsPath(path) ? (int)strlen(path) : -1;
 }
 
 static int LastBackslash(const char *path, int length)
@@ -34,7 +33,7 @@ int FolderOfPath(const char *path, char *out)
 
     // An existing folder is its own folder, exactly as written.
     if (IsExistingFolder(path) == -1)
-        return TextCopyWhole(out, OS_MAX_PATH, path);
+        return TextCopyPath(out, path);
 
     if (length <= 3)
         return 0;
@@ -62,7 +61,7 @@ int FileNameOfPath(const char *path, char *out, int keepExtension)
     // no name by this test (callers rely on that).
     if (slash < 3)
         return 0;
-    if (!TextCopyWhole(out, OS_MAX_PATH, path + slash + 1))
+    if (!TextCopyPath(out, path + slash + 1))
         return 0;
     if (!keepExtension) {
         // Only the name is searched, so a dotted folder never cuts it.

@@ -1,8 +1,9 @@
 /* Upgrade.dll: the exports a Ledgerwick Complete version-5 setup program
  * calls. Every export is __stdcall (WINAPI) with an undecorated name, so it
  * can be reached by name from any setup tool (NSIS System plug-in, Inno
- * Setup "external", LoadLibraryA + GetProcAddress). Text arguments are ANSI,
- * except those of the ...W export, which are UTF-16.
+ * Setup "external", LoadLibraryA + GetProcAddress). Text arguments of the
+ * ...W exports are UTF-16 and reach any path in any script: use them. Those
+ * of the others are in the system's ANSI code page.
  * Call one export at a time, from one thread. See docs/integration.md. */
 #ifndef LEDGERWICK_UPGRADE_H
 #define LEDGERWICK_UPGRADE_H
@@ -27,6 +28,10 @@ extern "C" {
  * close, else 0; it reports nothing about the upgrade itself. */
 int LEDGERWICK_UPGRADE_API LedgerwickInstaller_UpgradeToVersion5(int previousVersion,
                                                                   const char *oldInstallPath);
+
+/* The same, with the old folder as UTF-16: a path in any script. */
+int LEDGERWICK_UPGRADE_API LedgerwickInstaller_UpgradeToVersion5W(int previousVersion,
+                                                                   const wchar_t *oldInstallPath);
 
 /* Bits of the result of LedgerwickInstaller_UpgradeToVersion5ExW. */
 #define LEDGERWICK_UPGRADE_CARRIED 1       /* user files copied or moved into the data folder */
@@ -58,6 +63,9 @@ int LEDGERWICK_UPGRADE_API LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunnin
 /* Reads the list file's first "Source: " line and stores the file name it
  * names as the InstallerFilename setting. */
 void LEDGERWICK_UPGRADE_API LedgerwickInstaller_GetInstallerFilename(const char *listFilePath);
+/* The same, with the list file's path as UTF-16. Either reads the list file
+ * as UTF-16 or UTF-8 when it starts with that byte-order mark, else as ANSI. */
+void LEDGERWICK_UPGRADE_API LedgerwickInstaller_GetInstallerFilenameW(const wchar_t *listFilePath);
 
 /* Deletes the diagnostic log; non-zero when a log file was deleted. */
 int LEDGERWICK_UPGRADE_API DeleteLogFile(void);

@@ -8,6 +8,7 @@
 extern "C" {
 int OS_STDCALL LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning(void);
 void OS_STDCALL LedgerwickInstaller_GetInstallerFilename(const char *listFilePath);
+void OS_STDCALL LedgerwickInstaller_GetInstallerFilenameW(const wchar_t *listFilePath);
 }
 
 // The window handle stored in the hWnd setting, 0 when there is none.

@@ -26,38 +26,172 @@ static int SourceValue(const char *afterPrefix, char *value)
     while (length > 0 && IsTrailingSpace(afterPrefix[length - 1]))
         length--;
     value[0] = '\0';
-    if (length >= OS_MAX_PATH)
+    if (length >= OS_PATH_BUFFER)
         return 0;
     memcpy(value, afterPrefix, length);
     value[length] = '\0';
+    if (!TextFitsPath(value)) {
+        value[0] = '\0';
+        return 0;
+    }
     return length > 0;
 }
 
 static void StoreInstallerFilename(const char *sourceLine)
 {
-    char value[OS_MAX_PATH];
+    char value[OS_PATH_BUFFER];
     if (!SourceValue(sourceLine + SOURCE_PREFIX_LENGTH, value))
         return;
-    char name[OS_MAX_PATH];
+    char name[OS_PATH_BUFFER];
     if (FileNameOfPath(value, name, 1) && HasText(name))
         WriteSetting(SETTING_INSTALLER_FILENAME, name, 1);
 }
 
-extern "C" void OS_STDCALL LedgerwickInstaller_GetInstallerFilename(const char *listFilePath)
+enum ListEncoding { LIST_ANSI, LIST_UTF8, LIST_UTF16 };
+
+// The list file read in binary chunks, so one open serves every encoding.
+typedef struct ListReader {
+    OsFile *file;
+    ListEncoding encoding;
+    unsigned char chunk[512];
+    size_t have, next;
+} ListReader;
+
+static int NextByte(ListReader *r)
+{
+    if (r->next == r->have) {
+        r->have = OsFread(r->chunk, 1, sizeof r->chunk, r->file);
+        r->next = 0;
+        if (r->have == 0)
+            return -1;
+    }
+    return r->chunk[r->next++];
+}
+
+// The encoding by the byte-order mark, which is passed over; none means ANSI.
+static void ReadMark(ListReader *r)
+{
+    r->have = OsFread(r->chunk, 1, sizeof r->chunk, r->file);
+    r->next = 0;
+    r->encoding = LIST_ANSI;
+    if (r->have >= 2 && r->chunk[0] == 0xFF && r->chunk[1] == 0xFE) {
+        r->encoding = LIST_UTF16;
+        r->next = 2;
+    } else if (r->have >= 3 && r->chunk[0] == 0xEF && r->chunk[1] == 0xBB && r->chunk[2] == 0xBF) {
+        r->encoding = LIST_UTF8;
+        r->next = 3;
+    }
+}
+
+static size_t PutUtf8(char *out, unsigned long c)
+{
+    if (c < 0x80) {
+        out[0] = (char)c;
+        return 1;
+    }
+    if (c < 0x800) {
+        out[0] = (char)(0xC0 | (c >> 6));
+        out[1] = (char)(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c < 0x10000) {
+        out[0] = (char)(0xE0 | (c >> 12));
+        out[1] = (char)(0x80 | ((c >> 6) & 0x3F));
+        out[2] = (char)(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = (char)(0xF0 | (c >> 18));
+    out[1] = (char)(0x80 | ((c >> 12) & 0x3F));
+    out[2] = (char)(0x80 | ((c >> 6) & 0x3F));
+    out[3] = (char)(0x80 | (c & 0x3F));
+    return 4;
+}
+
+static long NextUnit(ListReader *r)
+{
+    int low = NextByte(r);
+    int high = low < 0 ? -1 : NextByte(r);
+    return high < 0 ? -1 : (long)(low | (high << 8));
+}
+
+// One line as UTF-8 into line (size bytes), at most LIST_LINE_SIZE - 1
+// characters of the file; a longer line arrives in pieces. 0 at the end.
+static int ReadLine(ListReader *r, char *line, size_t size)
+{
+    char raw[LIST_LINE_SIZE];
+    size_t used = 0;
+    int any = 0;
+    if (r->encoding == LIST_UTF16) {
+        long c;
+        while (used + 4 < size && used + 4 < LIST_LINE_SIZE && (c = NextUnit(r)) >= 0) {
+            any = 1;
+            if (c >= 0xD800 && c < 0xDC00) {
+                long second = NextUnit(r);
+                c = second >= 0xDC00 && second < 0xE000 ? 0x10000 + ((c - 0xD800) << 10) + (second - 0xDC00) : 0xFFFD;
+            } else if (c >= 0xDC00 && c < 0xE000) {
+                c = 0xFFFD;
+            }
+            used += PutUtf8(line + used, (unsigned long)c);
+            if (c == '\n')
+                break;
+        }
+        line[used] = '\0';
+        return any;
+    }
+    int c;
+    while (used + 1 < LIST_LINE_SIZE && (c = NextByte(r)) >= 0) {
+        any = 1;
+        raw[used++] = (char)c;
+        if (c == '\n')
+            break;
+    }
+    raw[used] = '\0';
+    if (!any)
+        return 0;
+    if (r->encoding == LIST_UTF8)
+        TextCopy(line, size, raw);
+    else if (!OsAnsiToUtf8(raw, line, size))
+        line[0] = '\0';
+    return 1;
+}
+
+// Reads the list file (UTF-8 path) up to its first Source line.
+static void CaptureInstallerFilename(const char *listFilePath)
 {
     if (!HasText(listFilePath))
         return;
-    OsFile *file = OsFopen(listFilePath, "r");
-    if (file == 0)
+    ListReader *reader = (ListReader *)OsAlloc(sizeof(ListReader));
+    if (reader == 0)
         return;
-    char line[LIST_LINE_SIZE];
-    // Only the first Source line counts, even when it gives no name. A line
-    // longer than the buffer arrives in pieces, each looked at on its own.
-    while (OsFgets(line, LIST_LINE_SIZE, file) != 0) {
-        if (TextCompareNoCaseN(line, SOURCE_PREFIX, SOURCE_PREFIX_LENGTH) == 0) {
-            StoreInstallerFilename(line);
-            break;
+    // Binary: the line break's CR is white space the value loses anyway.
+    reader->file = OsFopen(listFilePath, "rb");
+    if (reader->file != 0) {
+        ReadMark(reader);
+        char line[3 * LIST_LINE_SIZE];
+        // Only the first Source line counts, even when it gives no name.
+        while (ReadLine(reader, line, sizeof line)) {
+            if (TextCompareNoCaseN(line, SOURCE_PREFIX, SOURCE_PREFIX_LENGTH) == 0) {
+                StoreInstallerFilename(line);
+                break;
+            }
         }
+        OsFclose(reader->file);
     }
-    OsFclose(file);
+    OsFree(reader);
+}
+
+extern "C" void OS_STDCALL LedgerwickInstaller_GetInstallerFilename(const char *listFilePath)
+{
+    int bad;
+    char *path = TextFromAnsiArgument(listFilePath, &bad);
+    CaptureInstallerFilename(path);
+    OsFree(path);
+}
+
+extern "C" void OS_STDCALL LedgerwickInstaller_GetInstallerFilenameW(const wchar_t *listFilePath)
+{
+    int bad;
+    char *path = TextFromWideArgument(listFilePath, &bad);
+    CaptureInstallerFilename(path);
+    OsFree(path);
 }

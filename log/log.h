@@ -31,7 +31,7 @@ int LogMessage(const char *module, const char *section, LogLevel level, const ch
 // The caller owns the structure (on its stack); nothing outlives the call.
 typedef struct LogCall {
     int enabled;
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     OsFile *file;
 } LogCall;
 void LogCallBegin(LogCall *call);
@@ -39,7 +39,7 @@ void LogCallBegin(LogCall *call);
 // failed.
 int LogCallEnd(LogCall *call, int status);
 
-// The log file's full path into path (OS_MAX_PATH). 1, or 0 with path "" when
+// The log file's full path into path (OS_PATH_BUFFER). 1, or 0 with path "" when
 // the application-data folder can't be had.
 int LogFilePath(char *path);
 

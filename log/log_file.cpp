@@ -24,7 +24,7 @@ int LogFilePath(char *path)
 
 extern "C" int OS_STDCALL DeleteLogFile(void)
 {
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     if (!LogFilePath(path))
         return 0;
     // Whatever EnableDebugLog holds: the setup program clears out an old log.

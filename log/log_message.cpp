@@ -79,7 +79,7 @@ int LogMessage(const char *module, const char *section, LogLevel level, const ch
     // A preview writes nothing at all, the log included.
     if (ReportPreviewing())
         return 0;
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     if (s_call != 0) {
         if (!s_call->enabled)
             return 0;
@@ -115,6 +115,13 @@ int LogMessage(const char *module, const char *section, LogLevel level, const ch
         TextFormat(line, lineSize, "[%02d:%02d:%02d.%03d]\t[%-15s - %-30s]\t%-5s\t%s",
                    now.hour, now.minute, now.second, now.milliseconds,
                    module, section, LevelName(level), message);
+        // The log is read by people in Notepad: the ANSI code page, as it
+        // always was, with '?' for what it can't hold. The line never grows.
+        int lossy;
+        char *written = (char *)OsAlloc(lineSize);
+        if (written != 0 && OsUtf8ToAnsi(line, written, lineSize, &lossy))
+            TextCopy(line, lineSize, written);
+        OsFree(written);
         // One write per line keeps it whole beside other appenders.
         OsFwrite(line, 1, strlen(line), file);
         result = FinishLine(file);

@@ -9,8 +9,9 @@
 //
 // Each operation is named after its Win32 counterpart and gives the result
 // that counterpart gives, including its error codes where noted. All text is
-// single-byte ANSI; paths use the backslash and fit OS_MAX_PATH with their
-// terminator.
+// UTF-8 (the Win32 backend converts at its boundary and calls the wide
+// functions); paths use the backslash and are at most OS_MAX_PATH - 1 UTF-16
+// units long, as Windows counts them, held in OS_PATH_BUFFER bytes.
 #pragma once
 
 #include <stddef.h>
@@ -18,6 +19,9 @@
 #include <stdarg.h>
 
 #define OS_MAX_PATH 260
+// A path's UTF-8 form: up to three bytes for each UTF-16 unit (a surrogate
+// pair takes four for two), and the terminator.
+#define OS_PATH_BUFFER (3 * (OS_MAX_PATH - 1) + 1)
 
 // The calling convention of the exports: __stdcall on 32-bit Windows (setup
 // programs call through stdcall), nothing elsewhere.
@@ -52,6 +56,15 @@ int TextFormat(char *dst, size_t capacity, const char *format, ...)
     ;
 int TextFormatV(char *dst, size_t capacity, const char *format, va_list args);
 
+// The bounded helpers for paths: dst holds OS_PATH_BUFFER bytes, and a path
+// fits when it is under OS_MAX_PATH UTF-16 units. They refuse, never cut, and
+// leave dst unchanged when they refuse.
+int TextFitsPath(const char *text);
+int TextCopyPath(char *dst, const char *src);
+int TextAppendPath(char *dst, const char *src);
+// The number of UTF-16 units of UTF-8 text (a stray byte counts as one).
+size_t TextUtf16Length(const char *text);
+
 // Compares texts with the letters A to Z matching a to z; other bytes compare
 // as unsigned values. Null counts as the empty text. <0, 0 or >0 like strcmp.
 int TextCompareNoCase(const char *a, const char *b);
@@ -65,6 +78,20 @@ void TextLowerAscii(char *text);
 // terminator included). 1, or 0 with out "" when it does not fit or is not
 // valid text. A null text gives "".
 int OsWideToUtf8(const wchar_t *text, char *out, size_t capacity);
+// An export's text argument as UTF-8 in scratch memory (give it back with
+// OsFree), however long it is; null for a null argument, and null with *bad
+// set when it is not valid text or no memory could be had. The one way an
+// export's text comes in, ANSI or wide.
+char *TextFromAnsiArgument(const char *text, int *bad);
+char *TextFromWideArgument(const wchar_t *text, int *bad);
+
+// Text in the system's ANSI code page (an ANSI export's argument) as UTF-8.
+// 1, or 0 with out "" when it does not fit.
+int OsAnsiToUtf8(const char *text, char *out, size_t capacity);
+// UTF-8 text in the ANSI code page, for files people read (the log, the
+// readme); a character the code page lacks is written as '?' and sets
+// *lossy (may be null). 1, or 0 with out "" when it does not fit.
+int OsUtf8ToAnsi(const char *text, char *out, size_t capacity, int *lossy);
 
 // ---------------------------------------------------------------------------
 // Registry (advapi32). Results are Win32 error codes: 0 on success.
@@ -131,13 +158,13 @@ long OsRegCloseKey(OsKey key);
 #define OS_CSIDL_PROGRAM_FILESX86 42
 #define OS_CSIDL_COMMON_DOCUMENTS 46
 
-// SHGetSpecialFolderPathA: the folder's path into path (OS_MAX_PATH), created
+// SHGetSpecialFolderPathW: the folder's path into path (OS_PATH_BUFFER), created
 // first when create is non-zero. Non-zero on success; on failure path is "".
 int OsSHGetSpecialFolderPath(int csidl, char *path, int create);
 
-// SHGetSpecialFolderLocation + SHGetPathFromIDListA, with the item list given
+// SHGetSpecialFolderLocation + SHGetPathFromIDListW, with the item list given
 // back to the shell's allocator (SHGetMalloc: Free, then Release). Fills path
-// (OS_MAX_PATH) and gives non-zero, or leaves path "" and gives 0.
+// (OS_PATH_BUFFER) and gives non-zero, or leaves path "" and gives 0.
 int OsSHGetFolderPathFromLocation(int csidl, char *path);
 
 // ---------------------------------------------------------------------------
@@ -175,9 +202,9 @@ int OsMoveFile(const char *source, const char *destination);
 // Creates every missing folder of the path up to its last backslash (so a path
 // ending in a backslash creates its last folder too). 1 on success, else 0.
 int OsMakeSureDirectoryPathExists(const char *path);
-// Creates one folder (CreateDirectoryA). Non-zero on success.
+// Creates one folder (CreateDirectoryW). Non-zero on success.
 int OsCreateDirectory(const char *path);
-// Removes an empty folder (RemoveDirectoryA). Non-zero on success; fails while
+// Removes an empty folder (RemoveDirectoryW). Non-zero on success; fails while
 // the folder holds anything.
 int OsRemoveDirectory(const char *path);
 // The runtime's rename: moves a file or folder; fails when the new path
@@ -192,14 +219,14 @@ int OsRename(const char *oldPath, const char *newPath);
 #define OS_DRIVE_CDROM 5
 #define OS_DRIVE_RAMDISK 6
 
-// GetDriveTypeA of a root such as "C:\" or "\\server\share\".
+// GetDriveTypeW of a root such as "C:\" or "\\server\share\".
 unsigned OsGetDriveType(const char *root);
 
-// GetWindowsDirectoryA: the length written (without terminator), the size
+// GetWindowsDirectoryW, as UTF-8: the length written (without terminator), the size
 // needed when the buffer is too small, or 0 on failure.
 unsigned OsGetWindowsDirectory(char *buffer, unsigned size);
 
-// GetPrivateProfileStringA with a section and a key (neither null): the value,
+// GetPrivateProfileStringW (the file read as Windows reads it) with a section and a key (neither null): the value,
 // or def, into buffer (at most size - 1 characters and a terminator); gives
 // the number of characters copied. A bare file name is looked up in the
 // Windows folder.
@@ -211,7 +238,7 @@ unsigned long OsGetPrivateProfileString(const char *section, const char *key,
 // folder, "." and ".." included, in no promised order.
 typedef struct OsFindData {
     unsigned long attributes; // Win32 attribute bits: 0x10 folder, 0x400 link
-    char name[OS_MAX_PATH];
+    char name[OS_PATH_BUFFER];
 } OsFindData;
 typedef intptr_t OsFindHandle;
 #define OS_INVALID_FIND_HANDLE ((OsFindHandle)-1)
@@ -242,13 +269,13 @@ int OsFclose(OsFile *file);
 // "." and "..", trailing dots and spaces, another case) must be told apart
 // from two folders; these are the calls that can.
 
-// GetFullPathNameA: path made absolute and canonical ("/" as "\", "." and
+// GetFullPathNameW: path made absolute and canonical ("/" as "\", "." and
 // ".." applied, trailing dots and spaces cut as Windows cuts them) into out
-// (OS_MAX_PATH). The file system is not consulted. 1, or 0 with out "" when
+// (OS_PATH_BUFFER). The file system is not consulted. 1, or 0 with out "" when
 // the path is malformed or the result does not fit.
 int OsGetFullPathName(const char *path, char *out);
-// GetLongPathNameA: every 8.3 component of an existing path replaced by its
-// long name, into out (OS_MAX_PATH). 1, or 0 with out "" when the path does
+// GetLongPathNameW: every 8.3 component of an existing path replaced by its
+// long name, into out (OS_PATH_BUFFER). 1, or 0 with out "" when the path does
 // not exist or the result does not fit.
 int OsGetLongPathName(const char *path, char *out);
 
@@ -272,21 +299,21 @@ int OsNamesEqualNoCase(const char *a, const char *b);
 void OsSleep(unsigned milliseconds);
 
 // ---------------------------------------------------------------------------
-// Shell path functions (shlwapi). path buffers hold OS_MAX_PATH characters.
+// Shell path functions (shlwapi). path buffers hold OS_PATH_BUFFER bytes.
 
-// PathAppendA: joins more onto path with exactly one backslash between them.
+// PathAppendW: joins more onto path with exactly one backslash between them.
 // Non-zero on success; 0 (path unchanged) when the result would not fit.
 int OsPathAppend(char *path, const char *more);
-// PathAddBackslashA: a backslash appended when missing. Returns a pointer to
+// PathAddBackslash: a backslash appended when missing. Returns a pointer to
 // the terminator, or null when there is no room (path unchanged).
 char *OsPathAddBackslash(char *path);
-// PathRemoveBackslashA: removes one trailing backslash, but not from a root
+// PathRemoveBackslashW: removes one trailing backslash, but not from a root
 // such as "C:\". Returns a pointer to the (new) end of the text.
 char *OsPathRemoveBackslash(char *path);
-// PathMatchSpecA: the name matched against a wildcard pattern ("*", "?")
+// PathMatchSpecW: the name matched against a wildcard pattern ("*", "?")
 // without regard to case. Non-zero for a match.
 int OsPathMatchSpec(const char *file, const char *spec);
-// PathStripToRootA: cuts path to its root ("C:\", "\\server\share"). Non-zero
+// PathStripToRootW: cuts path to its root ("C:\", "\\server\share"). Non-zero
 // when a root remains.
 int OsPathStripToRoot(char *path);
 
@@ -300,7 +327,7 @@ void OsGetLocalTime(OsLocalTime *time);
 
 // A window handle as a number, as the application stores it in its settings.
 typedef uintptr_t OsWindow;
-// GetWindowTextA: at most count - 1 characters of the title and a terminator;
+// GetWindowTextW, as UTF-8: at most count - 1 characters of the title and a terminator;
 // "" for a handle that names no window. Gives the length copied.
 int OsGetWindowText(OsWindow window, char *buffer, int count);
 

@@ -72,6 +72,44 @@ int TextFormat(char *dst, size_t capacity, const char *format, ...)
     return fitted;
 }
 
+size_t TextUtf16Length(const char *text)
+{
+    size_t units = 0;
+    if (text == NULL)
+        return 0;
+    for (const unsigned char *c = (const unsigned char *)text; *c; c++) {
+        if ((*c & 0xC0) == 0x80)
+            continue; // a continuation byte adds nothing of its own
+        units += *c >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
+int TextFitsPath(const char *text)
+{
+    if (text == NULL)
+        return 1;
+    // Bounded first: an unterminated or huge text is refused without a scan.
+    return strnlen(text, OS_PATH_BUFFER) < OS_PATH_BUFFER && TextUtf16Length(text) < OS_MAX_PATH;
+}
+
+int TextCopyPath(char *dst, const char *src)
+{
+    if (!TextFitsPath(src))
+        return 0;
+    return TextCopyWhole(dst, OS_PATH_BUFFER, src);
+}
+
+int TextAppendPath(char *dst, const char *src)
+{
+    if (dst == NULL || !TextFitsPath(dst))
+        return 0;
+    size_t units = TextUtf16Length(dst) + TextUtf16Length(src);
+    if (units >= OS_MAX_PATH)
+        return 0;
+    return TextAppend(dst, OS_PATH_BUFFER, src);
+}
+
 static unsigned char LowerAscii(unsigned char c)
 {
     return (c >= 'A' && c <= 'Z') ? (unsigned char)(c - 'A' + 'a') : c;
@@ -105,4 +143,47 @@ void TextLowerAscii(char *text)
         return;
     for (; *text; text++)
         *text = (char)LowerAscii((unsigned char)*text);
+}
+
+// Every byte of ANSI text and every wide unit takes at most this many bytes
+// of UTF-8 (a double-byte character takes three for its two bytes).
+#define UTF8_PER_UNIT 4
+
+static char *ArgumentBuffer(size_t units, size_t *capacity)
+{
+    *capacity = units * UTF8_PER_UNIT + 1;
+    return (char *)OsAlloc(*capacity);
+}
+
+char *TextFromAnsiArgument(const char *text, int *bad)
+{
+    *bad = 0;
+    if (text == NULL)
+        return NULL;
+    size_t capacity;
+    char *out = ArgumentBuffer(strlen(text), &capacity);
+    if (out == NULL || !OsAnsiToUtf8(text, out, capacity)) {
+        OsFree(out);
+        *bad = 1;
+        return NULL;
+    }
+    return out;
+}
+
+char *TextFromWideArgument(const wchar_t *text, int *bad)
+{
+    *bad = 0;
+    if (text == NULL)
+        return NULL;
+    size_t units = 0;
+    while (text[units] != 0)
+        units++;
+    size_t capacity;
+    char *out = ArgumentBuffer(units, &capacity);
+    if (out == NULL || !OsWideToUtf8(text, out, capacity)) {
+        OsFree(out);
+        *bad = 1;
+        return NULL;
+    }
+    return out;
 }

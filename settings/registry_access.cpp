@@ -84,6 +84,16 @@ int ReadSetting(SettingId id, char *destination, unsigned long capacity, const c
     return result;
 }
 
+int ReadPathSetting(SettingId id, char *path)
+{
+    int result = ReadSetting(id, path, OS_PATH_BUFFER, "");
+    if (result > 0 && !TextFitsPath(path)) {
+        path[0] = '\0';
+        return 0;
+    }
+    return result;
+}
+
 int WriteSetting(SettingId id, const char *text, int overwrite)
 {
     if (!SettingIdIsValid(id))

@@ -44,6 +44,9 @@ extern const char *const SettingCatalogue[SETTING_COUNT];
 // capacity bytes, a terminator added to bytes stored without one) all give
 // the default; a default that does not fit gives "" and 0.
 int ReadSetting(SettingId id, char *destination, unsigned long capacity, const char *defaultText);
+// A setting that holds a path, into path (OS_PATH_BUFFER): as ReadSetting,
+// but a value too long for a path gives 0 and "" (it is no path).
+int ReadPathSetting(SettingId id, char *path);
 // Writes a setting as REG_SZ; with overwrite 0 a value that already holds text
 // is left alone. Null text stores the empty text. A text above 2047
 // characters (for SMTPPassword: whose Base64 form is) is refused, not cut.

@@ -2,7 +2,8 @@
 # Checks the built Upgrade.dll the way a setup program and a clean Windows
 # machine see it: its export table holds exactly the names of the .def file,
 # undecorated (a stdcall name like "Name@8" would not be found by name), and
-# it imports nothing but Windows system DLLs (no mingw runtime DLLs to ship),
+# it imports nothing but Windows system DLLs (no mingw runtime DLLs to ship)
+# and no ANSI text call (every path goes to Windows as UTF-16),
 # and its version resource says what installer/Upgrade.rc says. It reads the
 # file only, so it runs for both widths on any machine, Wine or not.
 # Usage: check_dll.sh <objdump> <Upgrade.dll> (windres is found beside objdump)
@@ -38,6 +39,12 @@ exported=$(printf '%s\n' "$dump" | awk '
 ' | sort)
 
 imports=$(printf '%s\n' "$dump" | awk '/DLL Name:/ { print $3 }' | sort -u)
+# The functions imported, as "hint name" lines below each DLL's name.
+imported_calls=$(printf '%s\n' "$dump" | awk '
+  /DLL Name:/ { inside = 1; next }
+  /[Ee]xport [Tt]able/ { inside = 0 }
+  inside && NF >= 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print $3 }
+' | sort -u)
 
 status=0
 echo "exports expected (Upgrade.def):"; printf '  %s\n' $expected
@@ -65,6 +72,15 @@ for dll_name in $imports; do
   esac
 done
 [ -n "$imports" ] || { echo "FAIL: no import table found"; status=1; }
+# Text reaches Windows as UTF-16 only: a path the ANSI code page can't spell
+# would be changed by an ...A call. None may be imported.
+# The 32-bit runtime's start-up finds its own helpers by fixed ASCII names;
+# those two take no text of the library's.
+ansi_calls=$(printf '%s\n' "$imported_calls" | grep -E '[a-z0-9]A$' | grep -vxE 'GetModuleHandleA|LoadLibraryA' || true)
+if [ -n "$ansi_calls" ]; then
+  echo "FAIL: imports ANSI text calls:"; printf '  %s\n' $ansi_calls; status=1
+fi
+printf '%s\n' "$imported_calls" | grep -qx 'CreateFileW' || { echo "FAIL: no wide file call found among the imports"; status=1; }
 
 # The version resource as windres reads it back from the DLL, against the
 # source: the file version and every string value.
@@ -86,5 +102,5 @@ elif [ "$expected_version" != "$found_version" ]; then
   status=1
 fi
 
-if [ $status -eq 0 ]; then echo "OK: exports match Upgrade.def, imports are system DLLs only, version resource matches Upgrade.rc"; fi
+if [ $status -eq 0 ]; then echo "OK: exports match Upgrade.def, imports are system DLLs only and no ANSI text call, version resource matches Upgrade.rc"; fi
 exit $status

@@ -450,11 +450,11 @@ TEST_F(CleanupTest, ShellFoldersAreTheShellsOwn)
     for (int csidl : {OS_CSIDL_COMMON_STARTMENU, OS_CSIDL_STARTMENU, OS_CSIDL_COMMON_DESKTOPDIRECTORY,
                       OS_CSIDL_DESKTOPDIRECTORY}) {
         SCOPED_TRACE(csidl);
-        char path[OS_MAX_PATH] = "stale";
+        char path[OS_PATH_BUFFER] = "stale";
         EXPECT_EQ(GetShellFolder(csidl, path), 1);
         EXPECT_EQ(std::string(path), HostShellFolder(csidl));
     }
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     EXPECT_EQ(GetProgramMenuFolder(path), 1);
     EXPECT_EQ(std::string(path), GroupOf(OS_CSIDL_COMMON_STARTMENU));
     EXPECT_EQ(GetDesktopFolder(path), 1);
@@ -509,11 +509,11 @@ TEST_F(CleanupTest, OnlyTheAllUsersStartMenuAndDesktopFallBackToTheUsersOwn)
         // Only the two all-users ids fall back; the others give what they have.
         for (int csidl : {OS_CSIDL_STARTMENU, OS_CSIDL_DESKTOPDIRECTORY}) {
             bool there = std::find(unavailable.begin(), unavailable.end(), csidl) == unavailable.end();
-            char path[OS_MAX_PATH] = "stale";
+            char path[OS_PATH_BUFFER] = "stale";
             EXPECT_EQ(GetShellFolder(csidl, path), there ? 1 : 0) << csidl;
             EXPECT_EQ(std::string(path), there ? shell[csidl] : "") << csidl;
         }
-        char path[OS_MAX_PATH] = "stale";
+        char path[OS_PATH_BUFFER] = "stale";
         EXPECT_EQ(GetShellFolder(OS_CSIDL_COMMON_STARTMENU, path), c.group ? 1 : 0);
         EXPECT_EQ(std::string(path), c.group ? shell[c.group] : "");
         EXPECT_EQ(GetShellFolder(OS_CSIDL_COMMON_DESKTOPDIRECTORY, path), c.desktop ? 1 : 0);
@@ -568,7 +568,7 @@ TEST_F(CleanupTest, ShortcutPathsTooLongAreRefusedNotCut)
     HostWriteFile(Join(desktop, "Ledgerwick Complete"), "what a cut name would hit");
     HostWriteFile(Join(desktop, "Ledgerwick Demo.lnk"), "fits exactly");
 
-    char path[OS_MAX_PATH] = "stale";
+    char path[OS_PATH_BUFFER] = "stale";
     EXPECT_EQ(GetProgramMenuFolder(path), 0);
     EXPECT_EQ(std::string(path), "");
     RemoveIcons();

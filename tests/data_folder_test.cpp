@@ -75,7 +75,7 @@ TEST_F(DataFolderTest, StoredOrDefaultFolder)
         HostRegSetText(OS_HKEY_CURRENT_USER, "EnableDebugLog", "1");
         if (c.stored)
             HostRegSetText(OS_HKEY_CURRENT_USER, "DatafilePath", c.stored->c_str());
-        char path[OS_MAX_PATH];
+        char path[OS_PATH_BUFFER];
         memset(path, '#', sizeof path);
         EXPECT_EQ(GetDefaultDataFilePath(path), c.result);
         EXPECT_EQ(std::string(path), c.path);
@@ -110,7 +110,7 @@ TEST_F(DataFolderTest, NoDocumentsFolderToBeHad)
         HostReset();
         HostRegSetText(OS_HKEY_CURRENT_USER, "EnableDebugLog", "1");
         SimSetShellFolder(OS_CSIDL_PERSONAL, c.documents);
-        char path[OS_MAX_PATH] = "junk";
+        char path[OS_PATH_BUFFER] = "junk";
         EXPECT_EQ(GetDefaultDataFilePath(path), 0);
         EXPECT_STREQ(path, "");
         EXPECT_EQ(Log(), c.log);

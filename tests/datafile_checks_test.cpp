@@ -62,7 +62,7 @@ TEST_F(DatafileChecksTest, MovedFileIsRepointedWithItsFullTrace)
 {
     HostWriteFile("C:\\Ledgerwick\\Accounts.OLD", "books");
     HostWriteFile("C:\\lwtest\\Ledgerwick Data\\Accounts.LW", "books");
-    char current[OS_MAX_PATH] = "C:\\Ledgerwick\\Accounts.LW";
+    char current[OS_PATH_BUFFER] = "C:\\Ledgerwick\\Accounts.LW";
 
     EXPECT_EQ(CheckIfDatafileMoved(current, kOld, kNew), 1);
 
@@ -94,7 +94,7 @@ TEST_F(DatafileChecksTest, DifferentFileInTheDataFolderIsNotPointedAt)
 {
     HostWriteFile("C:\\Ledgerwick\\Accounts.OLD", "the user's latest books");
     HostWriteFile("C:\\lwtest\\Ledgerwick Data\\Accounts.LW", "some other books");
-    char current[OS_MAX_PATH] = "C:\\Ledgerwick\\Accounts.LW";
+    char current[OS_PATH_BUFFER] = "C:\\Ledgerwick\\Accounts.LW";
 
     EXPECT_EQ(CheckIfDatafileMoved(current, kOld, kNew), 0);
 
@@ -106,7 +106,7 @@ TEST_F(DatafileChecksTest, DifferentFileInTheDataFolderIsNotPointedAt)
 
 TEST_F(DatafileChecksTest, EmptyCurrentDatafileSkipsToTheEnd)
 {
-    char current[OS_MAX_PATH] = "";
+    char current[OS_PATH_BUFFER] = "";
 
     EXPECT_EQ(CheckIfDatafileMoved(current, kOld, kNew), 0);
 
@@ -186,7 +186,7 @@ TEST_P(CheckIfDatafileMovedTest, RepointsOnlyAFileCarriedFromTheOldFolder)
         HostMakeFolder(folder);
     for (const std::string &file : c.files)
         HostWriteFile(file, "books");
-    char current[OS_MAX_PATH];
+    char current[OS_PATH_BUFFER];
     ASSERT_TRUE(TextCopyWhole(current, sizeof current, c.current.c_str()));
 
     EXPECT_EQ(CheckIfDatafileMoved(current, c.oldFolder.c_str(), c.newFolder.c_str()), c.moved ? 1 : 0);

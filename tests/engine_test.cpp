@@ -159,7 +159,7 @@ Lines Block(const std::string &action, const std::string &source, const std::str
 
 // A writable MAX_PATH argument buffer, as the callers pass them.
 struct PathBuffer {
-    char text[OS_MAX_PATH];
+    char text[OS_PATH_BUFFER];
     explicit PathBuffer(const std::string &path)
     {
         memset(text, 0, sizeof text);

@@ -39,7 +39,7 @@ std::string WindowsFolder()
 {
     if (HostIsSimulated())
         return "C:\\Windows";
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     unsigned length = OsGetWindowsDirectory(path, sizeof path);
     EXPECT_GT(length, 0u);
     EXPECT_LT(length, sizeof path);

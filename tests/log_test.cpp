@@ -248,7 +248,7 @@ TEST_F(LogTest, NoApplicationDataFolderMeansNoLog)
     SetSwitch("1");
     const std::string appData = HostShellFolder(OS_CSIDL_APPDATA);
     SimSetShellFolder(OS_CSIDL_APPDATA, nullptr);
-    char path[OS_MAX_PATH] = "garbage";
+    char path[OS_PATH_BUFFER] = "garbage";
     EXPECT_EQ(LogFilePath(path), 0);
     EXPECT_STREQ(path, "");
     EXPECT_EQ(LogMessage(LOG_MODULE, "UpV5", LOG_INFO, "lost"), 0);
@@ -266,7 +266,7 @@ TEST_F(LogTest, FolderTooDeepForTheFileNameIsNoLogPath)
     std::string deep = "C:\\lwtest\\" + std::string(240, 'd');
     SimSetShellFolder(OS_CSIDL_APPDATA, deep.c_str());
     ASSERT_TRUE(HostFolderExists(deep));
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     EXPECT_EQ(LogFilePath(path), 0);
     EXPECT_STREQ(path, "");
     SetSwitch("1");
@@ -279,7 +279,7 @@ TEST_F(LogTest, FolderTooDeepForTheFileNameIsNoLogPath)
 
 TEST_F(LogTest, LogFilePathIsInApplicationData)
 {
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     ASSERT_EQ(LogFilePath(path), 1);
     EXPECT_EQ(std::string(path), LogPath());
 }

@@ -13,7 +13,7 @@ class PathHelpersTest : public HostTest {};
 // A buffer that starts dirty, so a helper that forgets to empty it on
 // failure shows.
 struct OutBuffer {
-    char text[OS_MAX_PATH];
+    char text[OS_PATH_BUFFER];
     OutBuffer() { memset(text, 'Z', sizeof text - 1), text[sizeof text - 1] = '\0'; }
 };
 

@@ -87,7 +87,7 @@ const AppendCase kAppendCases[] = {
 TEST(PlatformPathTest, AppendJoinsWithOneBackslash)
 {
     for (const AppendCase &c : kAppendCases) {
-        char path[OS_MAX_PATH];
+        char path[OS_PATH_BUFFER];
         ASSERT_TRUE(TextCopy(path, sizeof path, c.path));
         EXPECT_NE(OsPathAppend(path, c.more), 0) << c.path << " + " << c.more;
         EXPECT_STREQ(path, c.result) << c.path << " + " << c.more;
@@ -96,7 +96,7 @@ TEST(PlatformPathTest, AppendJoinsWithOneBackslash)
 
 TEST(PlatformPathTest, AppendThatDoesNotFitLeavesThePathAlone)
 {
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     std::string start = "C:\\" + std::string(247, 'a'); // 250 characters
     ASSERT_TRUE(TextCopy(path, sizeof path, start.c_str()));
     std::string fits(8, 'b'); // 250 + 1 + 8 = 259, the most a path can hold
@@ -126,7 +126,7 @@ const RootCase kRootCases[] = {
 TEST(PlatformPathTest, StripToRootKeepsDriveOrShare)
 {
     for (const RootCase &c : kRootCases) {
-        char path[OS_MAX_PATH];
+        char path[OS_PATH_BUFFER];
         ASSERT_TRUE(TextCopy(path, sizeof path, c.path));
         EXPECT_EQ(OsPathStripToRoot(path) != 0, c.kept) << c.path;
         EXPECT_STREQ(path, c.root) << c.path;
@@ -152,7 +152,7 @@ const BackslashCase kRemoveCases[] = {
 TEST(PlatformPathTest, RemoveBackslashSparesTheRoot)
 {
     for (const BackslashCase &c : kRemoveCases) {
-        char path[OS_MAX_PATH];
+        char path[OS_PATH_BUFFER];
         ASSERT_TRUE(TextCopy(path, sizeof path, c.path));
         char *end = OsPathRemoveBackslash(path);
         EXPECT_STREQ(path, c.result) << c.path;
@@ -170,7 +170,7 @@ const BackslashCase kAddCases[] = {
 TEST(PlatformPathTest, AddBackslashOnlyWhenMissing)
 {
     for (const BackslashCase &c : kAddCases) {
-        char path[OS_MAX_PATH];
+        char path[OS_PATH_BUFFER];
         ASSERT_TRUE(TextCopy(path, sizeof path, c.path));
         char *end = OsPathAddBackslash(path);
         EXPECT_STREQ(path, c.result) << c.path;
@@ -180,7 +180,7 @@ TEST(PlatformPathTest, AddBackslashOnlyWhenMissing)
 
 TEST(PlatformPathTest, AddBackslashNeverWritesPastTheBuffer)
 {
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     std::string full(OS_MAX_PATH - 1, 'a');
     ASSERT_TRUE(TextCopy(path, sizeof path, full.c_str()));
     EXPECT_EQ(OsPathAddBackslash(path), nullptr);
@@ -504,7 +504,7 @@ TEST_F(PlatformTest, PrivateProfileStringFollowsKernel32)
 
 TEST_F(PlatformTest, BareProfileNameIsLookedUpInTheWindowsFolder)
 {
-    char windows[OS_MAX_PATH];
+    char windows[OS_PATH_BUFFER];
     ASSERT_GT(OsGetWindowsDirectory(windows, sizeof windows), 0u);
     std::string path = std::string(windows) + "\\ledgerwick.ini";
     HostWriteFile(path, "[Settings]\r\nName=from the Windows folder\r\n");
@@ -516,7 +516,7 @@ TEST_F(PlatformTest, BareProfileNameIsLookedUpInTheWindowsFolder)
 
 TEST_F(PlatformTest, WindowsDirectoryReportsTheSizeItNeeds)
 {
-    char windows[OS_MAX_PATH];
+    char windows[OS_PATH_BUFFER];
     unsigned length = OsGetWindowsDirectory(windows, sizeof windows);
     ASSERT_GT(length, 3u);
     EXPECT_EQ(strlen(windows), length);
@@ -530,7 +530,7 @@ TEST_F(PlatformTest, ShellFoldersExist)
     const int ids[] = {OS_CSIDL_APPDATA, OS_CSIDL_PERSONAL, OS_CSIDL_STARTMENU, OS_CSIDL_DESKTOPDIRECTORY,
                        OS_CSIDL_COMMON_STARTMENU, OS_CSIDL_COMMON_DESKTOPDIRECTORY};
     for (int id : ids) {
-        char path[OS_MAX_PATH];
+        char path[OS_PATH_BUFFER];
         EXPECT_NE(OsSHGetSpecialFolderPath(id, path, 0), 0) << id;
         EXPECT_TRUE(HostFolderExists(path)) << id << " " << path;
     }
@@ -538,7 +538,7 @@ TEST_F(PlatformTest, ShellFoldersExist)
     const int located[] = {OS_CSIDL_COMMON_STARTMENU, OS_CSIDL_STARTMENU, OS_CSIDL_COMMON_DESKTOPDIRECTORY,
                            OS_CSIDL_DESKTOPDIRECTORY};
     for (int id : located) {
-        char path[OS_MAX_PATH], fromLocation[OS_MAX_PATH];
+        char path[OS_PATH_BUFFER], fromLocation[OS_PATH_BUFFER];
         ASSERT_NE(OsSHGetSpecialFolderPath(id, path, 0), 0) << id;
         EXPECT_NE(OsSHGetFolderPathFromLocation(id, fromLocation), 0) << id;
         EXPECT_STREQ(fromLocation, path) << id;
@@ -1020,7 +1020,7 @@ TEST_F(SimHostTest, SharesAreRemoteRoots)
 
 TEST_F(SimHostTest, ShellFoldersCanBeMovedOrWithdrawn)
 {
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     SimSetShellFolder(OS_CSIDL_APPDATA, nullptr);
     EXPECT_EQ(OsSHGetSpecialFolderPath(OS_CSIDL_APPDATA, path, 1), 0);
     EXPECT_STREQ(path, "");
@@ -1037,7 +1037,7 @@ TEST_F(SimHostTest, ShellFoldersCanBeMovedOrWithdrawn)
     EXPECT_TRUE(HostFolderExists("C:\\Docs\\Mine"));
 
     SimSetWindowsDirectory(nullptr);
-    char windows[OS_MAX_PATH];
+    char windows[OS_PATH_BUFFER];
     EXPECT_EQ(OsGetWindowsDirectory(windows, sizeof windows), 0u);
 }
 

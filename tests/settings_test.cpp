@@ -196,9 +196,9 @@ TEST_F(SettingsTest, PasswordIsStoredInBase64AndReadAsPlainText)
     char text[64];
     EXPECT_EQ(ReadSetting(SETTING_SMTP_PASSWORD, text, sizeof text, ""), 8);
     EXPECT_STREQ(text, "s3cr\xe9t!");
-    // No other setting is encoded.
-    EXPECT_EQ(WriteSetting(SETTING_SMTP_USERNAME, "s3cr\xe9t!", 1), 1);
-    EXPECT_EQ(Stored(HKCU, "SMTPUsername"), Sz("s3cr\xe9t!"));
+    // No other setting is encoded; text settings are Unicode, given as UTF-8.
+    EXPECT_EQ(WriteSetting(SETTING_SMTP_USERNAME, "s3cr\u00e9t!", 1), 1);
+    EXPECT_EQ(Stored(HKCU, "SMTPUsername"), Sz("s3cr\u00e9t!"));
 }
 
 TEST_F(SettingsTest, StoredPasswordOfOddLengthReadsAsInvalidMarker)

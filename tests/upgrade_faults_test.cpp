@@ -40,7 +40,7 @@ protected:
                                 "Backups\\Accounts.BK3", "Letters\\Reminder.RTF", "Letters\\2004\\Late.RTF",
                                 "Manual\\Chapter1.hlp"})
             HostWriteFile(Old(rel), Bytes(rel));
-        char windows[OS_MAX_PATH] = "";
+        char windows[OS_PATH_BUFFER] = "";
         OsGetWindowsDirectory(windows, sizeof windows);
         ini = std::string(windows) + "\\ledgerwick.ini";
         HostWriteFile(ini, "[Email Setup]\r\nSMTPServer=mail.example.com\r\n");

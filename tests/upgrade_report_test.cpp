@@ -59,7 +59,7 @@ std::map<std::string, std::string> HostState(const std::vector<std::string> &fol
         for (const std::string &rel : HostTree(folder))
             files.push_back(folder + "\\" + rel);
     }
-    char windows[OS_MAX_PATH] = "";
+    char windows[OS_PATH_BUFFER] = "";
     OsGetWindowsDirectory(windows, sizeof windows);
     files.push_back(std::string(windows) + "\\ledgerwick.ini");
     files.push_back(LogPathForTests());

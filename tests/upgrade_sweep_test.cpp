@@ -79,7 +79,7 @@ Host LayOut(Installation installation)
         HostWriteFile(group + "\\Help.lnk", "help shortcut");
         HostWriteFile(HostShellFolder(OS_CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Ledgerwick Complete.lnk",
                       "desktop shortcut");
-        char windows[OS_MAX_PATH] = "";
+        char windows[OS_PATH_BUFFER] = "";
         OsGetWindowsDirectory(windows, sizeof windows);
         HostWriteFile(std::string(windows) + "\\ledgerwick.ini",
                       "[Email Setup]\r\nSMTPServer=mail.example.com\r\nSMTPPort=25\r\n");

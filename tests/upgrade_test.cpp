@@ -127,7 +127,7 @@ std::map<std::string, std::string> Snapshot(const std::string &folder)
 
 std::string WindowsFolder()
 {
-    char path[OS_MAX_PATH] = "";
+    char path[OS_PATH_BUFFER] = "";
     OsGetWindowsDirectory(path, sizeof path);
     return path;
 }

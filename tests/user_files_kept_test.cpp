@@ -109,7 +109,7 @@ void ExpectSettingsNameWhatExists()
 
 std::string ShortPath(const std::string &path)
 {
-    char out[OS_MAX_PATH] = "";
+    char out[OS_PATH_BUFFER] = "";
 #ifdef _WIN32
     GetShortPathNameA(path.c_str(), out, sizeof out);
 #else
@@ -120,7 +120,7 @@ std::string ShortPath(const std::string &path)
 
 std::string WindowsFolder()
 {
-    char folder[OS_MAX_PATH] = "";
+    char folder[OS_PATH_BUFFER] = "";
     OsGetWindowsDirectory(folder, sizeof folder);
     return folder;
 }

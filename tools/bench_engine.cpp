@@ -43,7 +43,7 @@ static void WriteFile(const char *path)
 // something to leave out).
 static int MakeTree(int folders, int perFolder)
 {
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     int selected = 0;
     for (int f = 0; f < folders; f++) {
         TextFormat(path, sizeof path, "C:\\bench\\Src\\F%02d\\", f);
@@ -66,8 +66,8 @@ static void Run(const char *root, int folders, int perFolder, int logging)
     int selected = MakeTree(folders, perFolder);
     static const char *const kPatterns[] = {"*.LW", "*.OLD"};
 
-    char source[OS_MAX_PATH] = "C:\\bench\\Src";
-    char destination[OS_MAX_PATH] = "C:\\bench\\Copy";
+    char source[OS_PATH_BUFFER] = "C:\\bench\\Src";
+    char destination[OS_PATH_BUFFER] = "C:\\bench\\Copy";
     unsigned long scans = SimDirectoryScans(), lookups = SimCallCount(SIM_OP_GET_FILE_ATTRIBUTES);
     double start = Now();
     int copied = PerformActionOnFiles(FILE_COPY, source, destination, kPatterns, 2, 1, 0, 1);
@@ -77,7 +77,7 @@ static void Run(const char *root, int folders, int perFolder, int logging)
     scans = SimDirectoryScans();
     lookups = SimCallCount(SIM_OP_GET_FILE_ATTRIBUTES);
 
-    char again[OS_MAX_PATH] = "C:\\bench\\Src";
+    char again[OS_PATH_BUFFER] = "C:\\bench\\Src";
     start = Now();
     int deleted = PerformActionOnFiles(FILE_DELETE, again, nullptr, kPatterns, 2, 0, 1, 1);
     double deleteSeconds = Now() - start;

@@ -53,7 +53,7 @@ int GetDefaultDataFilePath(char *path)
     int made = 0;
     // The stored folder is taken as it is: the application created it, or
     // the user chose it, and the transfer makes it when files arrive.
-    if (ReadSetting(SETTING_DATAFILE_PATH, path, OS_MAX_PATH, "") > 0) {
+    if (ReadPathSetting(SETTING_DATAFILE_PATH, path) > 0) {
         LogMessage(LOG_MODULE, DATA_FOLDER_SECTION, LOG_INFO, "Found DataFilePath: %s", path);
     } else if (StoredFolderTooLong()) {
         path[0] = '\0';

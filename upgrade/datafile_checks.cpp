@@ -19,9 +19,9 @@ static const char *OrNull(const char *text)
 // a shortened candidate could name a different file.
 static int CandidateInNewFolder(const char *oldFile, const char *newFolder, char *candidate)
 {
-    char name[OS_MAX_PATH];
+    char name[OS_PATH_BUFFER];
     FileNameOfPath(oldFile, name, 1);
-    if (!TextCopyWhole(candidate, OS_MAX_PATH, newFolder))
+    if (!TextCopyPath(candidate, newFolder))
         return 0;
     return OsPathAppend(candidate, name) != 0;
 }
@@ -33,10 +33,10 @@ static int CandidateInNewFolder(const char *oldFile, const char *newFolder, char
 // long gone) there is nothing to tell them apart by.
 static int IsTheCarriedCopy(const char *currentDatafile, const char *candidate)
 {
-    char original[OS_MAX_PATH];
-    char name[OS_MAX_PATH];
+    char original[OS_PATH_BUFFER];
+    char name[OS_PATH_BUFFER];
     if (!FolderOfPath(currentDatafile, original) || !FileNameOfPath(currentDatafile, name, 0) ||
-        !OsPathAppend(original, name) || !TextAppend(original, sizeof original, ".OLD"))
+        !OsPathAppend(original, name) || !TextAppendPath(original, ".OLD"))
         return 1;
     if (IsExistingFile(original) != 1)
         return 1;
@@ -46,15 +46,15 @@ static int IsTheCarriedCopy(const char *currentDatafile, const char *candidate)
 // The caller's old path stays as it was unless the file is found moved.
 static int DatafileWasMoved(char *currentDatafile, const char *oldDatafilePath, const char *newDatafilePath)
 {
-    char datafilePath[OS_MAX_PATH];
-    char temp[OS_MAX_PATH];
+    char datafilePath[OS_PATH_BUFFER];
+    char temp[OS_PATH_BUFFER];
     if (!HasText(currentDatafile) || !FolderOfPath(currentDatafile, datafilePath))
         return 0;
 
     // Folders compare with one trailing backslash each. An old folder with no
     // room for it is refused rather than compared cut; a data file's folder
     // without that room can't equal any old folder that had it.
-    if (!TextCopyWhole(temp, sizeof temp, oldDatafilePath) || OsPathAddBackslash(temp) == 0) {
+    if (!TextCopyPath(temp, oldDatafilePath) || OsPathAddBackslash(temp) == 0) {
         LogMessage(LOG_MODULE, MOVED_SECTION, LOG_ERROR, "Path too long: OLD_DatafilePath (%s)", oldDatafilePath);
         return 0;
     }
@@ -98,7 +98,7 @@ static int DatafileWasMoved(char *currentDatafile, const char *oldDatafilePath, 
     LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "Has Moved to New Path");
     LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "CURRENT_Datafile: %s", currentDatafile);
     LogMessage(LOG_MODULE, MOVED_SECTION, LOG_INFO, "DatafilePath: %s", datafilePath);
-    return TextCopyWhole(currentDatafile, OS_MAX_PATH, datafilePath);
+    return TextCopyPath(currentDatafile, datafilePath);
 }
 
 int CheckIfDatafileMoved(char *currentDatafile, const char *oldDatafilePath, const char *newDatafilePath)
@@ -117,8 +117,8 @@ int CheckIfDatafileMoved(char *currentDatafile, const char *oldDatafilePath, con
 
 void ValidateLastLedgerwickOpenedInDatafileFolder(const char *keptFile)
 {
-    char lastOpened[OS_MAX_PATH];
-    if (ReadSetting(SETTING_LAST_OPENED, lastOpened, sizeof lastOpened, "") <= 0) {
+    char lastOpened[OS_PATH_BUFFER];
+    if (ReadPathSetting(SETTING_LAST_OPENED, lastOpened) <= 0) {
         LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "Unable to get LastLW");
         return;
     }
@@ -128,12 +128,12 @@ void ValidateLastLedgerwickOpenedInDatafileFolder(const char *keptFile)
     }
     // A value without a usable folder leaves this empty, which never equals
     // the data folder: the setting is cleared.
-    char lastOpenedFolder[OS_MAX_PATH];
+    char lastOpenedFolder[OS_PATH_BUFFER];
     FolderOfPath(lastOpened, lastOpenedFolder);
     LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "LastLW: %s", lastOpenedFolder);
 
-    char datafileFolderPath[OS_MAX_PATH];
-    if (ReadSetting(SETTING_DATAFILE_PATH, datafileFolderPath, sizeof datafileFolderPath, "") <= 0) {
+    char datafileFolderPath[OS_PATH_BUFFER];
+    if (ReadPathSetting(SETTING_DATAFILE_PATH, datafileFolderPath) <= 0) {
         LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "Unable to get DatafileFolderPath");
         return;
     }

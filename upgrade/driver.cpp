@@ -18,11 +18,11 @@ static const char kRenameSuffix[] = " OLD";
 // oldPath loses its trailing backslash here, as the rest of the run expects.
 static int FindCustomFolder(char *oldPath, char *customPath)
 {
-    char lastLW[OS_MAX_PATH] = "";
-    char tempPath[OS_MAX_PATH] = "";
+    char lastLW[OS_PATH_BUFFER] = "";
+    char tempPath[OS_PATH_BUFFER] = "";
     int customFolderUsed = 0;
 
-    if (ReadSetting(SETTING_LAST_OPENED, lastLW, sizeof lastLW, "") <= 0) {
+    if (ReadPathSetting(SETTING_LAST_OPENED, lastLW) <= 0) {
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Not Found: LastLW");
         return 0;
     }
@@ -35,7 +35,7 @@ static int FindCustomFolder(char *oldPath, char *customPath)
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "TempPath: %s", tempPath);
     if (!SamePath(oldPath, tempPath) && IsFixedOrNetworkPath(tempPath)) {
         customFolderUsed = 1;
-        TextCopy(customPath, OS_MAX_PATH, tempPath);
+        TextCopy(customPath, OS_PATH_BUFFER, tempPath);
     }
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Compared OLDPath with TempPath, and found CustomFolderUsed: %c",
                customFolderUsed ? 'Y' : 'N');
@@ -57,7 +57,7 @@ static void StoreCustomFolder(const char *customPath)
 static void MoveUserFiles(const char *oldPath, const char *newPath, int customFolderUsed,
                           const char *customPath)
 {
-    char lastLW[OS_MAX_PATH] = "";
+    char lastLW[OS_PATH_BUFFER] = "";
 
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "NEWPath: %s", newPath);
     TransferUserFiles(oldPath, newPath);
@@ -67,7 +67,7 @@ static void MoveUserFiles(const char *oldPath, const char *newPath, int customFo
     }
     LogMessage(LOG_MODULE, UPV5, LOG_INFO,
                "CustomFolderUsed not used, will check if we need to update registry settings");
-    ReadSetting(SETTING_LAST_OPENED, lastLW, sizeof lastLW, "");
+    ReadPathSetting(SETTING_LAST_OPENED, lastLW);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "LastLW: %s", lastLW);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", oldPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "NEWPath: %s", newPath);
@@ -85,13 +85,13 @@ static void MoveUserFiles(const char *oldPath, const char *newPath, int customFo
 // somewhere nobody would look for them.
 static int RenameTarget(const char *oldPath, char *target)
 {
-    char base[OS_MAX_PATH];
+    char base[OS_PATH_BUFFER];
     TextCopy(base, sizeof base, oldPath);
     OsPathRemoveBackslash(base);
     for (int n = 1; n < 100; n++) {
-        int fits = n == 1 ? TextFormat(target, OS_MAX_PATH, "%s%s", base, kRenameSuffix)
-                          : TextFormat(target, OS_MAX_PATH, "%s%s %d", base, kRenameSuffix, n);
-        if (!fits)
+        int fits = n == 1 ? TextFormat(target, OS_PATH_BUFFER, "%s%s", base, kRenameSuffix)
+                          : TextFormat(target, OS_PATH_BUFFER, "%s%s %d", base, kRenameSuffix, n);
+        if (!fits || !TextFitsPath(target))
             return 0;
         if (OsGetFileAttributes(target) == OS_INVALID_FILE_ATTRIBUTES)
             return 1;
@@ -105,8 +105,8 @@ static int RenameTarget(const char *oldPath, char *target)
 // the settings name a place inside it.
 static void RetireOldFolder(char *oldPath, const char *newPath, int holdsUsersFolder)
 {
-    char tempPath[OS_MAX_PATH];
-    char source[OS_MAX_PATH];
+    char tempPath[OS_PATH_BUFFER];
+    char source[OS_PATH_BUFFER];
 
     if (holdsUsersFolder) {
         // No readme either: it would tell the user the folder may go.
@@ -133,7 +133,7 @@ static void RetireOldFolder(char *oldPath, const char *newPath, int holdsUsersFo
     if (RetryWhileInUse(RETRY_RENAME, source, tempPath, UPV5)) {
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Renamed OLDPath to TempPath");
         ReportDecision(REPORT_RENAMED, source, tempPath, nullptr);
-        TextCopy(oldPath, OS_MAX_PATH, tempPath);
+        TextCopy(oldPath, OS_PATH_BUFFER, tempPath);
     } else {
         char reason[40];
         TextFormat(reason, sizeof reason, "not renamed, Windows error %lu", ReportLastError());
@@ -154,21 +154,21 @@ static void RetireOldFolder(char *oldPath, const char *newPath, int holdsUsersFo
 static int FollowKeptDataFile(const char *originalOldPath, const char *finalOldPath, const char *newPath,
                               char *keptFile)
 {
-    char lastLW[OS_MAX_PATH];
-    char folder[OS_MAX_PATH];
-    char name[OS_MAX_PATH];
-    if (ReadSetting(SETTING_LAST_OPENED, lastLW, sizeof lastLW, "") <= 0 || !FolderOfPath(lastLW, folder) ||
+    char lastLW[OS_PATH_BUFFER];
+    char folder[OS_PATH_BUFFER];
+    char name[OS_PATH_BUFFER];
+    if (ReadPathSetting(SETTING_LAST_OPENED, lastLW) <= 0 || !FolderOfPath(lastLW, folder) ||
         !FileNameOfPath(lastLW, name, 1))
         return 0;
     if (!SamePath(folder, originalOldPath) && !SamePath(folder, finalOldPath))
         return 0;
-    if (!TextCopyWhole(keptFile, OS_MAX_PATH, finalOldPath) || !OsPathAppend(keptFile, name) ||
+    if (!TextCopyPath(keptFile, finalOldPath) || !OsPathAppend(keptFile, name) ||
         IsExistingFile(keptFile) != 1)
         return 0;
     // Carried after all (only its ".OLD" name was taken): the copy in the
     // data folder is the user's data, and the final check settles the rest.
-    char copy[OS_MAX_PATH];
-    if (TextCopyWhole(copy, sizeof copy, newPath) && OsPathAppend(copy, name) && IsIdenticalCopy(keptFile, copy))
+    char copy[OS_PATH_BUFFER];
+    if (TextCopyPath(copy, newPath) && OsPathAppend(copy, name) && IsIdenticalCopy(keptFile, copy))
         return 0;
     if (!SamePath(keptFile, lastLW)) {
         WriteSetting(SETTING_LAST_OPENED, keptFile, 1);
@@ -181,18 +181,18 @@ static int FollowKeptDataFile(const char *originalOldPath, const char *finalOldP
 // act on "C:\x"), the caller's spelling kept where only letter case differs.
 static void CanonicalOldFolder(char *oldPath)
 {
-    char full[OS_MAX_PATH];
+    char full[OS_PATH_BUFFER];
     if (IsFullPath(oldPath) && OsGetFullPathName(oldPath, full) && !OsNamesEqualNoCase(full, oldPath))
-        TextCopy(oldPath, OS_MAX_PATH, full);
+        TextCopy(oldPath, OS_PATH_BUFFER, full);
 }
 
 // The upgrade's steps; gives the status of the last log line.
-static int RunUpgrade(int previousVersion, const char *oldInstallPath)
+static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unreadable)
 {
-    char oldPath[OS_MAX_PATH] = "";
-    char newPath[OS_MAX_PATH] = "";
-    char customPath[OS_MAX_PATH] = "";
-    char keptFile[OS_MAX_PATH] = "";
+    char oldPath[OS_PATH_BUFFER] = "";
+    char newPath[OS_PATH_BUFFER] = "";
+    char customPath[OS_PATH_BUFFER] = "";
+    char keptFile[OS_PATH_BUFFER] = "";
     int customFolderUsed;
     int keepLastLW = 0;
 
@@ -205,10 +205,13 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath)
                           "PreviousVersion is greater than 5, no need to continue, we are exiting");
     }
 
-    if (!HasText(oldInstallPath)) {
+    if (unreadable) {
+        // Not text at all (a broken UTF-16 name): no folder can be meant.
+        LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "OLD_InstallPath not valid text, left alone");
+    } else if (!HasText(oldInstallPath)) {
         TextCopy(oldPath, sizeof oldPath, kDefaultOldFolder);
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Not Found: OLD_InstallPath, using %s", oldPath);
-    } else if (!TextCopyWhole(oldPath, sizeof oldPath, oldInstallPath)) {
+    } else if (!TextCopyPath(oldPath, oldInstallPath)) {
         // Too long for any path buffer: the old folder is left alone, as if
         // it did not exist, rather than acted on under a shortened name.
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "OLD_InstallPath too long, left alone: %.200s...", oldInstallPath);
@@ -252,7 +255,7 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath)
             if (customFolderUsed)
                 StoreCustomFolder(customPath);
         } else {
-            char originalOldPath[OS_MAX_PATH];
+            char originalOldPath[OS_PATH_BUFFER];
             TextCopy(originalOldPath, sizeof originalOldPath, oldPath);
             MoveUserFiles(oldPath, newPath, customFolderUsed, customPath);
             // The data folder comes into being with the first file carried.
@@ -277,12 +280,30 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath)
     return LogMessage(LOG_MODULE, UPV5, LOG_INFO, "----## Finished ##----");
 }
 
-extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath)
+int UpgradeToVersion5Utf8(int previousVersion, const char *oldInstallPath, int unreadable)
 {
     // One upgrade settles the log once: the switch a setup set just before
     // the call holds for all of it.
     LogCall logCall;
     LogCallBegin(&logCall);
-    int status = RunUpgrade(previousVersion, oldInstallPath);
+    int status = RunUpgrade(previousVersion, oldInstallPath, unreadable);
     return LogCallEnd(&logCall, status);
+}
+
+extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath)
+{
+    int bad;
+    char *oldPath = TextFromAnsiArgument(oldInstallPath, &bad);
+    int status = UpgradeToVersion5Utf8(previousVersion, oldPath, bad);
+    OsFree(oldPath);
+    return status;
+}
+
+extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5W(int previousVersion, const wchar_t *oldInstallPath)
+{
+    int bad;
+    char *oldPath = TextFromWideArgument(oldInstallPath, &bad);
+    int status = UpgradeToVersion5Utf8(previousVersion, oldPath, bad);
+    OsFree(oldPath);
+    return status;
 }

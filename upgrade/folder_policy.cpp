@@ -25,7 +25,7 @@ const char *OldFolderRefusal(const char *oldPath, const char *newDatafilePath)
 {
     if (!IsFullPath(oldPath))
         return "not a full path";
-    char form[OS_MAX_PATH];
+    char form[OS_PATH_BUFFER];
     if (!PathIdentityForm(oldPath, form))
         return "not a full path";
     if (IsRootFolder(form))
@@ -34,9 +34,9 @@ const char *OldFolderRefusal(const char *oldPath, const char *newDatafilePath)
     if (attributes != OS_INVALID_FILE_ATTRIBUTES && (attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT))
         return "a link to another folder";
 
-    char folder[OS_MAX_PATH];
-    unsigned length = OsGetWindowsDirectory(folder, OS_MAX_PATH);
-    if (length > 0 && length < OS_MAX_PATH && (PathIsAtOrBelow(form, folder) || HoldsOrIs(form, folder)))
+    char folder[OS_PATH_BUFFER];
+    unsigned length = OsGetWindowsDirectory(folder, sizeof folder);
+    if (length > 0 && length < sizeof folder && (PathIsAtOrBelow(form, folder) || HoldsOrIs(form, folder)))
         return "the Windows folder, or in it";
     for (unsigned i = 0; i < sizeof kSystemFolders / sizeof kSystemFolders[0]; i++) {
         if (!OsSHGetFolderPathFromLocation(kSystemFolders[i], folder))
@@ -53,7 +53,7 @@ int DataFolderUsable(const char *newDatafilePath)
 {
     if (!IsFullPath(newDatafilePath))
         return 0;
-    char form[OS_MAX_PATH];
+    char form[OS_PATH_BUFFER];
     if (!PathIdentityForm(newDatafilePath, form))
         return 0;
     return EnsureFolderExists(newDatafilePath) == -1;

@@ -29,8 +29,8 @@ static void LogTooLong(const char *folder, const char *name)
 // file.
 static void DeleteShortcut(const char *folder, const char *name)
 {
-    char path[OS_MAX_PATH];
-    if (!TextCopyWhole(path, sizeof path, folder) || !OsPathAppend(path, name)) {
+    char path[OS_PATH_BUFFER];
+    if (!TextCopyPath(path, folder) || !OsPathAppend(path, name)) {
         LogTooLong(folder, name);
         return;
     }
@@ -82,7 +82,7 @@ void RemoveIcons(void)
 {
     LogMessage(LOG_MODULE, SECTION, LOG_INFO, "----## Started ##----");
 
-    char group[OS_MAX_PATH];
+    char group[OS_PATH_BUFFER];
     if (GetProgramMenuFolder(group)) {
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Found Start Menu Path: %s", group);
         for (int i = 0; i < COUNT_OF(GroupShortcuts); i++)
@@ -94,7 +94,7 @@ void RemoveIcons(void)
         LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Found Start Menu Path");
     }
 
-    char desktop[OS_MAX_PATH];
+    char desktop[OS_PATH_BUFFER];
     if (GetDesktopFolder(desktop)) {
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Found Desktop Path: %s", desktop);
         for (int i = 0; i < COUNT_OF(DesktopShortcuts); i++)

@@ -52,7 +52,7 @@ static int SettingHoldsText(SettingId id)
 // registry that refused a write must leave it for a later run.
 static void DeleteOldIniFile(void)
 {
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     unsigned length = OsGetWindowsDirectory(path, sizeof path);
     if (length == 0 || length >= sizeof path)
         return;
@@ -68,7 +68,7 @@ void WriteIniSettingsToRegistry(void)
 {
     LogMessage(LOG_MODULE, INI_SECTION, LOG_INFO, "----## Started ##----");
 
-    char value[OS_MAX_PATH];
+    char value[OS_PATH_BUFFER];
     int everyValueHeld = 1;
     for (size_t i = 0; i < sizeof IniRows / sizeof IniRows[0]; i++) {
         const IniRow *row = &IniRows[i];

@@ -74,7 +74,7 @@ static const char *const UserFilePatterns[] = {"*.LW", "*.OLD", "*.BK1", "*.BK2"
 // a shortened path could name some other file, and it is about to be deleted.
 static int JoinOrRefuse(char *path, const char *folder, const char *name)
 {
-    if (TextCopyWhole(path, OS_MAX_PATH, folder) && OsPathAppend(path, name))
+    if (TextCopyPath(path, folder) && OsPathAppend(path, name))
         return 1;
     size_t length = strlen(folder);
     const char *separator = (length > 0 && folder[length - 1] == '\\') ? "" : "\\";
@@ -112,8 +112,8 @@ static int Keeps(const Judge *judge, const char *path, const char *name)
 {
     if (judge->rule == KEEP_USER_NAMES)
         return IsUserFile(name);
-    char copy[OS_MAX_PATH];
-    if (!HasText(judge->mirror) || !TextCopyWhole(copy, sizeof copy, judge->mirror) || !OsPathAppend(copy, name))
+    char copy[OS_PATH_BUFFER];
+    if (!HasText(judge->mirror) || !TextCopyPath(copy, judge->mirror) || !OsPathAppend(copy, name))
         return 1;
     return !IsIdenticalCopy(path, copy);
 }
@@ -123,7 +123,7 @@ static Judge ChildJudge(const Judge *judge, const char *name, char *mirror)
 {
     Judge child = {judge->rule, ""};
     mirror[0] = '\0';
-    if (HasText(judge->mirror) && TextCopyWhole(mirror, OS_MAX_PATH, judge->mirror) && OsPathAppend(mirror, name))
+    if (HasText(judge->mirror) && TextCopyPath(mirror, judge->mirror) && OsPathAppend(mirror, name))
         child.mirror = mirror;
     return child;
 }
@@ -133,8 +133,8 @@ static Judge ChildJudge(const Judge *judge, const char *name, char *mirror)
 // rather than wipes.
 static int FolderHoldsKeptFiles(const char *folder, int recurse, const Judge *judge)
 {
-    char pattern[OS_MAX_PATH];
-    if (!TextCopyWhole(pattern, sizeof pattern, folder) || !OsPathAppend(pattern, "*.*"))
+    char pattern[OS_PATH_BUFFER];
+    if (!TextCopyPath(pattern, folder) || !OsPathAppend(pattern, "*.*"))
         return IsExistingFolder(folder) ? 1 : 0;
     OsFindData entry;
     OsFindHandle handle = OsFindFirst(pattern, &entry);
@@ -144,11 +144,11 @@ static int FolderHoldsKeptFiles(const char *folder, int recurse, const Judge *ju
     do {
         if (IsSkippedEntry(&entry) || IsLinkedFolder(&entry) || PlannedGone(folder, entry.name))
             continue;
-        char child[OS_MAX_PATH];
-        if (!TextCopyWhole(child, sizeof child, folder) || !OsPathAppend(child, entry.name)) {
+        char child[OS_PATH_BUFFER];
+        if (!TextCopyPath(child, folder) || !OsPathAppend(child, entry.name)) {
             found = 1;
         } else if (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) {
-            char mirror[OS_MAX_PATH];
+            char mirror[OS_PATH_BUFFER];
             Judge childJudge = ChildJudge(judge, entry.name, mirror);
             if (recurse && FolderHoldsKeptFiles(child, recurse, &childJudge))
                 found = 1;
@@ -164,7 +164,7 @@ static int FolderHoldsKeptFiles(const char *folder, int recurse, const Judge *ju
 // except those that stay, then removes each folder that is left empty.
 static void RemoveAllButKeptFiles(const char *folder, int recurse, const Judge *judge)
 {
-    char pattern[OS_MAX_PATH];
+    char pattern[OS_PATH_BUFFER];
     if (!JoinOrRefuse(pattern, folder, "*.*"))
         return;
     OsFindData entry;
@@ -176,13 +176,13 @@ static void RemoveAllButKeptFiles(const char *folder, int recurse, const Judge *
             int isFolder = (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) != 0;
             if (isFolder && !recurse)
                 continue;
-            char path[OS_MAX_PATH];
+            char path[OS_PATH_BUFFER];
             if (!JoinOrRefuse(path, folder, entry.name))
                 continue;
             if (IsLinkedFolder(&entry)) {
                 LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Not followed (link): %s", path);
             } else if (isFolder) {
-                char mirror[OS_MAX_PATH];
+                char mirror[OS_PATH_BUFFER];
                 Judge childJudge = ChildJudge(judge, entry.name, mirror);
                 RemoveAllButKeptFiles(path, recurse, &childJudge);
             } else if (Keeps(judge, path, entry.name)) {
@@ -228,13 +228,13 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "----## Finished ##----");
         return;
     }
-    if (strnlen(oldInstallPath, OS_MAX_PATH) >= OS_MAX_PATH) {
+    if (!TextFitsPath(oldInstallPath)) {
         LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Path too long, left alone: %s", oldInstallPath);
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "----## Finished ##----");
         return;
     }
 
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     for (int i = 0; i < COUNT_OF(OldProgramFiles); i++) {
         if (!JoinOrRefuse(path, oldInstallPath, OldProgramFiles[i]))
             continue;
@@ -262,10 +262,10 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
             ReportDecision(REPORT_KEPT, path, "", "holds the data folder or the last data file");
             continue;
         }
-        char mirror[OS_MAX_PATH] = "";
+        char mirror[OS_PATH_BUFFER] = "";
         Judge judge = {sub->rule, ""};
         if (sub->carriedTo != nullptr && HasText(newDatafilePath) &&
-            TextCopyWhole(mirror, sizeof mirror, newDatafilePath) && OsPathAppend(mirror, sub->carriedTo))
+            TextCopyPath(mirror, newDatafilePath) && OsPathAppend(mirror, sub->carriedTo))
             judge.mirror = mirror;
         if (FolderHoldsKeptFiles(path, sub->recurse, &judge)) {
             // The engine selects by inclusion only; a pass of our own

@@ -38,8 +38,8 @@ void WriteReadme(const char *folder, const char *newDatafilePath)
     }
     LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Exists: %s", folder);
 
-    char path[OS_MAX_PATH];
-    if (!TextCopyWhole(path, sizeof path, folder) || !OsPathAppend(path, README_NAME)) {
+    char path[OS_PATH_BUFFER];
+    if (!TextCopyPath(path, folder) || !OsPathAppend(path, README_NAME)) {
         // Cut short, the name would be some other file in the folder.
         LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Path too long, left alone: %s\\%s", folder, README_NAME);
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "----## Finished ##----");
@@ -58,7 +58,16 @@ void WriteReadme(const char *folder, const char *newDatafilePath)
     // the paragraphs. Truncates a note left by an earlier run.
     OsFile *file = ReportPreviewing() ? nullptr : OsFopen(path, "w+t");
     if (file != 0) {
-        OsFwrite(text, 1, strlen(text), file);
+        // In the ANSI code page as ever when it holds every character; else
+        // UTF-8 behind its mark, so Notepad shows the folder's name right.
+        char ansi[README_CAPACITY];
+        int lossy = 1;
+        if (OsUtf8ToAnsi(text, ansi, sizeof ansi, &lossy) && !lossy) {
+            OsFwrite(ansi, 1, strlen(ansi), file);
+        } else {
+            OsFwrite("\xEF\xBB\xBF", 1, 3, file);
+            OsFwrite(text, 1, strlen(text), file);
+        }
         OsFclose(file);
     }
     LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Displayed: %s", text);

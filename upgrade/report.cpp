@@ -27,8 +27,8 @@ typedef enum PlanKind {
 
 typedef struct PlanEntry {
     int kind;
-    char path[OS_MAX_PATH]; // identity form; as written for PLAN_REPORTED
-    char origin[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER]; // identity form; as written for PLAN_REPORTED
+    char origin[OS_PATH_BUFFER];
 } PlanEntry;
 
 typedef struct Report {
@@ -38,10 +38,10 @@ typedef struct Report {
     int writeFailed;
     int counts[REPORT_VERB_COUNT];
     OsFile *file;
-    char path[OS_MAX_PATH];
-    char tempPath[OS_MAX_PATH];
-    char dataFolder[OS_MAX_PATH];
-    char oldFolder[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
+    char tempPath[OS_PATH_BUFFER];
+    char dataFolder[OS_PATH_BUFFER];
+    char oldFolder[OS_PATH_BUFFER];
     unsigned long plannedError;
     PlanEntry *entries;
     int entryCount;
@@ -267,9 +267,9 @@ static int Relation(const char *path, const char *folder)
 {
     size_t n = strlen(folder);
     size_t m = strlen(path);
-    if (n == 0 || m < n || n >= OS_MAX_PATH)
+    if (n == 0 || m < n || n >= OS_PATH_BUFFER)
         return NOT_RELATED;
-    char head[OS_MAX_PATH];
+    char head[OS_PATH_BUFFER];
     memcpy(head, path, n);
     head[n] = '\0';
     if (!OsNamesEqualNoCase(head, folder))
@@ -286,9 +286,9 @@ enum { AS_GONE, AS_MADE_FOLDER, AS_REAL };
 // path that took another's place is followed to what that one held before.
 static int Resolve(const char *path, char *real)
 {
-    char current[OS_MAX_PATH];
+    char current[OS_PATH_BUFFER];
     if (!PathIdentityForm(path, current))
-        return TextCopyWhole(real, OS_MAX_PATH, path) ? AS_REAL : AS_GONE;
+        return TextCopyPath(real, path) ? AS_REAL : AS_GONE;
     int limit = s_report->entryCount;
     for (;;) {
         int i = limit - 1;
@@ -303,9 +303,9 @@ static int Resolve(const char *path, char *real)
                 return AS_GONE;
             if (entry->kind == PLAN_MADE)
                 return AS_MADE_FOLDER;
-            char rebased[OS_MAX_PATH];
-            if (!TextCopyWhole(rebased, sizeof rebased, entry->origin) ||
-                !TextAppend(rebased, sizeof rebased, current + strlen(entry->path)))
+            char rebased[OS_PATH_BUFFER];
+            if (!TextCopyPath(rebased, entry->origin) ||
+                !TextAppendPath(rebased, current + strlen(entry->path)))
                 return AS_GONE;
             TextCopy(current, sizeof current, rebased);
             limit = i;
@@ -314,7 +314,7 @@ static int Resolve(const char *path, char *real)
         if (i < 0)
             break;
     }
-    TextCopy(real, OS_MAX_PATH, current);
+    TextCopy(real, OS_PATH_BUFFER, current);
     return AS_REAL;
 }
 
@@ -324,7 +324,7 @@ unsigned long FileAttributesAsPlanned(const char *path)
         return OsGetFileAttributes(path);
     if (!HasText(path))
         return OS_INVALID_FILE_ATTRIBUTES;
-    char real[OS_MAX_PATH];
+    char real[OS_PATH_BUFFER];
     switch (Resolve(path, real)) {
     case AS_GONE:
         return OS_INVALID_FILE_ATTRIBUTES;
@@ -350,24 +350,24 @@ int PlannedGone(const char *folder, const char *name)
 {
     if (!ReportPreviewing())
         return 0;
-    char path[OS_MAX_PATH];
-    if (!TextCopyWhole(path, sizeof path, folder) || !OsPathAppend(path, name))
+    char path[OS_PATH_BUFFER];
+    if (!TextCopyPath(path, folder) || !OsPathAppend(path, name))
         return 0;
-    char real[OS_MAX_PATH];
+    char real[OS_PATH_BUFFER];
     return Resolve(path, real) == AS_GONE;
 }
 
 int ContentsAsPlanned(const char *path, char *out)
 {
     if (!ReportPreviewing())
-        return TextCopyWhole(out, OS_MAX_PATH, path ? path : "");
+        return TextCopyPath(out, path ? path : "");
     return HasText(path) && Resolve(path, out) == AS_REAL;
 }
 
 static int Record(int kind, const char *path, const char *origin)
 {
-    char form[OS_MAX_PATH];
-    char originForm[OS_MAX_PATH] = "";
+    char form[OS_PATH_BUFFER];
+    char originForm[OS_PATH_BUFFER] = "";
     if (!PathIdentityForm(path, form) || (origin && !PathIdentityForm(origin, originForm)))
         return 0;
     PlanEntry *entry = NewEntry(kind);
@@ -439,7 +439,7 @@ int DeleteFileOrPlan(const char *path)
 // neither what is there now nor what the plan puts there.
 static int PlannedEmpty(const char *folder)
 {
-    char form[OS_MAX_PATH];
+    char form[OS_PATH_BUFFER];
     if (!PathIdentityForm(folder, form))
         return 0;
     for (int i = 0; i < s_report->entryCount; i++) {
@@ -448,11 +448,11 @@ static int PlannedEmpty(const char *folder)
             Exists(entry->path))
             return 0;
     }
-    char real[OS_MAX_PATH];
+    char real[OS_PATH_BUFFER];
     if (Resolve(form, real) != AS_REAL)
         return 1;
-    char pattern[OS_MAX_PATH];
-    if (!TextCopyWhole(pattern, sizeof pattern, real) || !OsPathAppend(pattern, "*.*"))
+    char pattern[OS_PATH_BUFFER];
+    if (!TextCopyPath(pattern, real) || !OsPathAppend(pattern, "*.*"))
         return 0;
     OsFindData entry;
     OsFindHandle handle = OsFindFirst(pattern, &entry);
@@ -494,8 +494,8 @@ int ReportOpen(unsigned flags, const char *reportPath)
     r->previewing = (flags & UPGRADE_FLAG_PREVIEW) != 0;
     if (HasText(reportPath)) {
         // A report path that does not fit is refused, never cut.
-        if (!TextCopyWhole(r->path, sizeof r->path, reportPath) ||
-            !TextFormat(r->tempPath, sizeof r->tempPath, "%s%s", reportPath, TEMP_SUFFIX) ||
+        if (!TextCopyPath(r->path, reportPath) ||
+            !TextFormat(r->tempPath, sizeof r->tempPath, "%s%s", reportPath, TEMP_SUFFIX) || !TextFitsPath(r->tempPath) ||
             (r->file = OsFopen(r->tempPath, "wb")) == nullptr) {
             OsFree(r);
             return UPGRADE_BAD_REPORT_PATH;

@@ -76,5 +76,5 @@ unsigned long FileAttributesAsPlanned(const char *path);
 // 1 when folder's entry name is gone in the planned file system.
 int PlannedGone(const char *folder, const char *name);
 // The real file whose bytes path holds in the planned file system, into out
-// (OS_MAX_PATH); 0 when it holds none.
+// (OS_PATH_BUFFER); 0 when it holds none.
 int ContentsAsPlanned(const char *path, char *out);

@@ -27,12 +27,12 @@ static void Log(LogLevel level, const char *format, const char *value)
 static int SetFolders(char *oldFolder, char *newFolder, const char *oldPath, const char *newPath,
                       const char *oldSub, const char *newSub)
 {
-    if (!TextCopyWhole(oldFolder, OS_MAX_PATH, oldPath) || (oldSub && !OsPathAppend(oldFolder, oldSub))) {
+    if (!TextCopyPath(oldFolder, oldPath) || (oldSub && !OsPathAppend(oldFolder, oldSub))) {
         LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "Path too long, left alone: %s%s%s",
                    oldPath, oldSub ? "\\" : "", oldSub ? oldSub : "");
         return 0;
     }
-    if (!TextCopyWhole(newFolder, OS_MAX_PATH, newPath) || (newSub && !OsPathAppend(newFolder, newSub))) {
+    if (!TextCopyPath(newFolder, newPath) || (newSub && !OsPathAppend(newFolder, newSub))) {
         LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "Path too long, left alone: %s%s%s",
                    newPath, newSub ? "\\" : "", newSub ? newSub : "");
         return 0;
@@ -68,10 +68,10 @@ static int IsCarriedDataFile(const char *oldFile, const char *name, const char *
 {
     if (!OsPathMatchSpec(name, "*.OLD"))
         return 0;
-    char dataFile[OS_MAX_PATH];
-    char base[OS_MAX_PATH];
-    if (!FileNameOfPath(oldFile, base, 0) || !TextCopyWhole(dataFile, sizeof dataFile, newFolder) ||
-        !OsPathAppend(dataFile, base) || !TextAppend(dataFile, sizeof dataFile, ".LW"))
+    char dataFile[OS_PATH_BUFFER];
+    char base[OS_PATH_BUFFER];
+    if (!FileNameOfPath(oldFile, base, 0) || !TextCopyPath(dataFile, newFolder) ||
+        !OsPathAppend(dataFile, base) || !TextAppendPath(dataFile, ".LW"))
         return 0;
     return IsIdenticalCopy(oldFile, dataFile);
 }
@@ -99,8 +99,8 @@ typedef struct RuleCall {
 // 1 when the rule lets the action take oldFile, whose name is name.
 static int RuleAllows(const RuleCall *call, const char *oldFile, const char *name)
 {
-    char newFile[OS_MAX_PATH];
-    int placed = !call->sameFolder && TextCopyWhole(newFile, sizeof newFile, call->newFolder) &&
+    char newFile[OS_PATH_BUFFER];
+    int placed = !call->sameFolder && TextCopyPath(newFile, call->newFolder) &&
                  OsPathAppend(newFile, name);
     if (!placed || IsCarriedDataFile(oldFile, name, call->newFolder))
         return 0;
@@ -113,7 +113,7 @@ static int RuleAllows(const RuleCall *call, const char *oldFile, const char *nam
 // that RefuseWhatTheRuleKeeps logged beforehand.
 static int SelectByRule(const char *sourceFile, void *context)
 {
-    char name[OS_MAX_PATH];
+    char name[OS_PATH_BUFFER];
     if (!FileNameOfPath(sourceFile, name, 1))
         return 0;
     return RuleAllows((const RuleCall *)context, sourceFile, name);
@@ -124,11 +124,11 @@ static int SelectByRule(const char *sourceFile, void *context)
 static void RefuseWhatTheRuleKeeps(const RuleCall *call, const char *oldFolder, const char *const *patterns,
                                    int patternCount)
 {
-    char folder[OS_MAX_PATH];
-    char search[OS_MAX_PATH];
-    if (!TextCopyWhole(folder, sizeof folder, oldFolder) || OsPathAddBackslash(folder) == nullptr)
+    char folder[OS_PATH_BUFFER];
+    char search[OS_PATH_BUFFER];
+    if (!TextCopyPath(folder, oldFolder) || OsPathAddBackslash(folder) == nullptr)
         return;
-    if (!TextCopyWhole(search, sizeof search, folder) || !OsPathAppend(search, "*.*"))
+    if (!TextCopyPath(search, folder) || !OsPathAppend(search, "*.*"))
         return;
     OsFindData entry;
     OsFindHandle handle = OsFindFirst(search, &entry);
@@ -138,13 +138,13 @@ static void RefuseWhatTheRuleKeeps(const RuleCall *call, const char *oldFolder, 
         if (entry.name[0] == '.' || (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) ||
             PlannedGone(folder, entry.name))
             continue;
-        char oldFile[OS_MAX_PATH];
-        if (!TextCopyWhole(oldFile, sizeof oldFile, folder) || !TextAppend(oldFile, sizeof oldFile, entry.name))
+        char oldFile[OS_PATH_BUFFER];
+        if (!TextCopyPath(oldFile, folder) || !TextAppendPath(oldFile, entry.name))
             continue; // the engine can't reach it either
         if (!MatchesAny(oldFile, patterns, patternCount) || RuleAllows(call, oldFile, entry.name))
             continue;
-        char newFile[OS_MAX_PATH];
-        int placed = !call->sameFolder && TextCopyWhole(newFile, sizeof newFile, call->newFolder) &&
+        char newFile[OS_PATH_BUFFER];
+        int placed = !call->sameFolder && TextCopyPath(newFile, call->newFolder) &&
                      OsPathAppend(newFile, entry.name);
         if (placed && IsCarriedDataFile(oldFile, entry.name, call->newFolder)) {
             if (call->rule == COPY_UNLESS_DIFFERENT)
@@ -183,8 +183,8 @@ static void ActOnFilesTheRuleAllows(int action, char *oldFolder, char *newFolder
 
 void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
 {
-    char oldFolder[OS_MAX_PATH];
-    char newFolder[OS_MAX_PATH];
+    char oldFolder[OS_PATH_BUFFER];
+    char newFolder[OS_PATH_BUFFER];
     Log(LOG_INFO, "%s", "----## Started ##----");
     ReportUserFiles(1);
     Log(LOG_INFO, "OLD_DatafilePath: %s", oldDatafilePath);

@@ -7,6 +7,10 @@
 extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath);
 // The same run with a result mask and an optional report; flag 1 previews it
 // (see upgrade/report.h).
+extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5W(int previousVersion, const wchar_t *oldInstallPath);
+// The upgrade behind every export, its old folder already UTF-8; unreadable
+// when the caller's text was no text (the old folder is then left alone).
+int UpgradeToVersion5Utf8(int previousVersion, const char *oldInstallPath, int unreadable);
 extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5ExW(int previousVersion, const wchar_t *oldInstallPath,
                                                                   unsigned flags, const wchar_t *reportPath);
 
@@ -18,13 +22,13 @@ void WriteIniSettingsToRegistry(void);
 // value too long to carry whole (it is refused rather than cut).
 int ReadIniValue(const char *file, const char *section, const char *key, const char *defaultText, char *destination);
 
-// The data folder into path (OS_MAX_PATH), "" when none could be settled.
+// The data folder into path (OS_PATH_BUFFER), "" when none could be settled.
 // 1 only when this call made and stored a new default.
 int GetDefaultDataFilePath(char *path);
 // Copies and moves the user's files out of the old installation folder.
 void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath);
 
-// 1 when currentDatafile (OS_MAX_PATH, in and out) now holds the data file's
+// 1 when currentDatafile (OS_PATH_BUFFER, in and out) now holds the data file's
 // path in the new folder.
 int CheckIfDatafileMoved(char *currentDatafile, const char *oldDatafilePath, const char *newDatafilePath);
 // Clears the last-opened setting when that file does not lie directly in the

@@ -295,7 +295,7 @@ int OsMakeSureDirectoryPathExists(const char *path)
         return Fail(OS_ERROR_INVALID_PARAMETER);
     if (SimFaultHit(SIM_OP_MAKE_SURE_DIRECTORY_PATH_EXISTS, 1, path, NULL))
         return 0;
-    char prefix[OS_MAX_PATH];
+    char prefix[OS_PATH_BUFFER];
     if (!TextCopyWhole(prefix, sizeof prefix, path))
         return Fail(SIM_ERROR_FILENAME_EXCED_RANGE);
     const char *p = path;

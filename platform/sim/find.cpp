@@ -76,7 +76,7 @@ OsFindHandle OsFindFirst(const char *pattern, OsFindData *entry)
         return OS_INVALID_FIND_HANDLE;
     if (!pattern || !entry)
         return FailFind(OS_ERROR_INVALID_PARAMETER);
-    char folder[OS_MAX_PATH];
+    char folder[OS_PATH_BUFFER];
     if (!TextCopyWhole(folder, sizeof folder, pattern))
         return FailFind(SIM_ERROR_FILENAME_EXCED_RANGE);
     char *slash = strrchr(folder, '\\');
@@ -85,7 +85,7 @@ OsFindHandle OsFindFirst(const char *pattern, OsFindData *entry)
         slash = forward;
     if (!slash)
         return FailFind(OS_ERROR_PATH_NOT_FOUND);
-    char wanted[OS_MAX_PATH];
+    char wanted[OS_PATH_BUFFER];
     TextCopy(wanted, sizeof wanted, slash + 1);
     slash[1] = '\0';
     if (!wanted[0])
@@ -108,7 +108,7 @@ OsFindHandle OsFindFirst(const char *pattern, OsFindData *entry)
     struct dirent *d;
     while ((d = readdir(dir)) != NULL) {
         int dots = strcmp(d->d_name, ".") == 0 || strcmp(d->d_name, "..") == 0;
-        if ((dots && p.isRoot) || strlen(d->d_name) >= OS_MAX_PATH || !MatchName(d->d_name, wanted))
+        if ((dots && p.isRoot) || !TextFitsPath(d->d_name) || !MatchName(d->d_name, wanted))
             continue; // a drive's root has no "." or ".."
         struct stat st;
         if (fstatat(dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)

@@ -23,7 +23,7 @@
 typedef struct NoteList {
     int count;
     int overflow;
-    char names[NOTED_MAX][OS_MAX_PATH];
+    char names[NOTED_MAX][OS_PATH_BUFFER];
 } NoteList;
 
 typedef struct NameIndex {
@@ -213,7 +213,7 @@ static void Note(NoteList *list, const char *name)
         list->overflow = 1;
         return;
     }
-    TextCopy(list->names[list->count++], OS_MAX_PATH, name);
+    TextCopy(list->names[list->count++], OS_PATH_BUFFER, name);
 }
 
 // Brings the index up to the folder's present names by the noted ones.

@@ -239,11 +239,11 @@ int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error)
         *error = OS_ERROR_INVALID_PARAMETER;
         return 0;
     }
-    size_t length = strlen(windowsPath);
-    if (length >= OS_MAX_PATH) {
+    if (!TextFitsPath(windowsPath)) {
         *error = SIM_ERROR_FILENAME_EXCED_RANGE;
         return 0;
     }
+    size_t length = strlen(windowsPath);
     if (!SimEnsureHost()) {
         *error = OS_ERROR_PATH_NOT_FOUND;
         return 0;
@@ -289,7 +289,7 @@ int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error)
             struct stat st;
             int found = lstat(candidate, &st) == 0;
             if (!found && errno == ENOENT) {
-                char real[OS_MAX_PATH];
+                char real[OS_PATH_BUFFER];
                 if (ScanFolder(out->posix, parts[i].text, parts[i].length, real, sizeof real)) {
                     TextCopy(candidate, sizeof candidate, out->posix);
                     AppendName(candidate, real, strlen(real));
@@ -390,7 +390,7 @@ static void FoldPath(const char *in, char *out, size_t size)
 
 int SimSamePath(const char *a, const char *b)
 {
-    char left[2 * OS_MAX_PATH], right[2 * OS_MAX_PATH];
+    char left[2 * OS_PATH_BUFFER], right[2 * OS_PATH_BUFFER];
     FoldPath(a ? a : "", left, sizeof left);
     FoldPath(b ? b : "", right, sizeof right);
     return TextCompareNoCase(left, right) == 0;
@@ -398,7 +398,7 @@ int SimSamePath(const char *a, const char *b)
 
 int SimCreateFolders(const char *windowsPath)
 {
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     if (!windowsPath || !TextCopyWhole(path, sizeof path, windowsPath))
         return 0;
     size_t length = strlen(path);
@@ -454,7 +454,7 @@ int OsGetFullPathName(const char *path, char *out)
         return 0;
     out[0] = '\0';
     const char *rest = NULL;
-    char full[2 * OS_MAX_PATH];
+    char full[2 * OS_PATH_BUFFER];
     Component parts[MAX_COMPONENTS];
     int count = 0;
     // Relative and drive-relative paths would need a current folder, which
@@ -479,7 +479,7 @@ int OsGetFullPathName(const char *path, char *out)
     size_t length = strlen(path);
     if (count > 0 && IsSeparator(path[length - 1]))
         TextAppend(full, sizeof full, "\\");
-    if (!TextCopyWhole(out, OS_MAX_PATH, full)) {
+    if (!TextCopyPath(out, full)) {
         SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }
@@ -510,7 +510,7 @@ int OsGetLongPathName(const char *path, char *out)
     else
         TextCopy(base, sizeof base, "");
     const char *rest = NULL;
-    char full[2 * OS_MAX_PATH];
+    char full[2 * OS_PATH_BUFFER];
     if (!RootText(path, full, sizeof full, &rest))
         return 0;
     const char *below = p.posix;
@@ -533,7 +533,7 @@ int OsGetLongPathName(const char *path, char *out)
     size_t length = strlen(path);
     if (!p.isRoot && IsSeparator(path[length - 1]))
         TextAppend(full, sizeof full, "\\");
-    if (!TextCopyWhole(out, OS_MAX_PATH, full)) {
+    if (!TextCopyPath(out, full)) {
         SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }
@@ -542,11 +542,11 @@ int OsGetLongPathName(const char *path, char *out)
 
 int SimShortPath(const char *windowsPath, char *out, size_t outSize)
 {
-    char longPath[OS_MAX_PATH];
+    char longPath[OS_PATH_BUFFER];
     if (!out || outSize == 0 || !OsGetLongPathName(windowsPath, longPath))
         return 0;
     const char *rest = NULL;
-    char full[2 * OS_MAX_PATH];
+    char full[2 * OS_PATH_BUFFER];
     if (!RootText(longPath, full, sizeof full, &rest))
         return 0;
     while (*rest) {
@@ -557,7 +557,7 @@ int SimShortPath(const char *windowsPath, char *out, size_t outSize)
             rest++;
         if (rest == start)
             break;
-        char name[OS_MAX_PATH];
+        char name[OS_PATH_BUFFER];
         char alias[13];
         TextFormat(name, sizeof name, "%.*s", (int)(rest - start), start);
         SimShortName(name, alias);

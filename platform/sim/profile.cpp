@@ -142,7 +142,7 @@ unsigned long OsGetPrivateProfileString(const char *section, const char *key, co
     while (defLength && def[defLength - 1] == ' ')
         defLength--;
 
-    char full[OS_MAX_PATH];
+    char full[OS_PATH_BUFFER];
     const char *name = file ? file : "win.ini";
     int bare = !strchr(name, '\\') && !strchr(name, '/') && !(name[0] && name[1] == ':');
     if (bare) {

@@ -21,7 +21,7 @@ static int FolderPath(int csidl, char *path, int create)
         if (!create || !SimCreateFolders(folder))
             return 0;
     }
-    return TextCopyWhole(path, OS_MAX_PATH, folder);
+    return TextCopyPath(path, folder);
 }
 
 int OsSHGetSpecialFolderPath(int csidl, char *path, int create)

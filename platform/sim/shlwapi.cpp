@@ -138,17 +138,17 @@ static void Canonicalize(char *buffer, const char *path)
     *dst = '\0';
 }
 
-// PathCombineA into out (OS_MAX_PATH); 0 when the result does not fit.
+// PathCombineA into out (OS_PATH_BUFFER); 0 when the result does not fit.
 static int Combine(char *out, const char *dir, const char *file)
 {
-    char joined[2 * OS_MAX_PATH + 2];
+    char joined[2 * OS_PATH_BUFFER + 2];
     int useBoth = 0, strip = 0;
     if (!*file) {
-        if (!TextCopyWhole(joined, OS_MAX_PATH, dir))
+        if (!TextCopyPath(joined, dir))
             return 0;
     } else if (!*dir || !IsRelative(file)) {
         if (!*dir || *file != '\\' || IsUnc(file)) {
-            if (!TextCopyWhole(joined, OS_MAX_PATH, file))
+            if (!TextCopyPath(joined, file))
                 return 0;
         } else {
             useBoth = strip = 1;
@@ -157,7 +157,7 @@ static int Combine(char *out, const char *dir, const char *file)
         useBoth = 1;
     }
     if (useBoth) {
-        if (!TextCopyWhole(joined, OS_MAX_PATH, dir))
+        if (!TextCopyPath(joined, dir))
             return 0;
         if (strip) {
             while (!IsRoot(joined) && RemoveFileSpec(joined)) {
@@ -168,13 +168,13 @@ static int Combine(char *out, const char *dir, const char *file)
         if (n && joined[n - 1] != '\\')
             joined[n++] = '\\';
         joined[n] = '\0';
-        if (n + strlen(file) >= OS_MAX_PATH)
+        if (!TextFitsPath(file) || TextUtf16Length(joined) + TextUtf16Length(file) >= OS_MAX_PATH)
             return 0;
         memcpy(joined + n, file, strlen(file) + 1);
     }
-    char canonical[2 * OS_MAX_PATH + 4];
+    char canonical[2 * OS_PATH_BUFFER + 4];
     Canonicalize(canonical, joined);
-    return TextCopyWhole(out, OS_MAX_PATH, canonical);
+    return TextCopyPath(out, canonical);
 }
 
 int OsPathAppend(char *path, const char *more)
@@ -185,8 +185,8 @@ int OsPathAppend(char *path, const char *more)
     if (!IsUnc(more))
         while (*more == '\\')
             more++;
-    char result[OS_MAX_PATH];
-    if (strnlen(path, OS_MAX_PATH) >= OS_MAX_PATH || !Combine(result, path, more))
+    char result[OS_PATH_BUFFER];
+    if (!TextFitsPath(path) || !Combine(result, path, more))
         return 0;
     memcpy(path, result, strlen(result) + 1);
     return 1;
@@ -197,12 +197,12 @@ char *OsPathAddBackslash(char *path)
     SimCountCall(SIM_OP_PATH_ADD_BACKSLASH, 0);
     if (!path)
         return NULL;
-    size_t n = strnlen(path, OS_MAX_PATH);
-    if (n >= OS_MAX_PATH)
+    if (!TextFitsPath(path))
         return NULL;
+    size_t n = strlen(path);
     if (n == 0 || path[n - 1] == '\\')
         return path + n;
-    if (n + 2 > OS_MAX_PATH)
+    if (TextUtf16Length(path) + 2 > OS_MAX_PATH)
         return NULL; // no room for the backslash and the terminator
     path[n] = '\\';
     path[n + 1] = '\0';

@@ -25,8 +25,8 @@
 #define SIM_ERROR_REGISTRY_IO_FAILED 1016
 
 typedef struct SimShare {
-    char server[OS_MAX_PATH];
-    char share[OS_MAX_PATH];
+    char server[OS_PATH_BUFFER];
+    char share[OS_PATH_BUFFER];
 } SimShare;
 
 typedef struct SimWindow {
@@ -80,7 +80,7 @@ typedef struct SimFaultRecord {
     SimFaultKind kind;
     int armed;
     SimOperation operation;
-    char path[OS_MAX_PATH]; // "" for any path
+    char path[OS_PATH_BUFFER]; // "" for any path
     unsigned long nth;
     SimFaultMode mode;
     unsigned long error;
@@ -98,9 +98,9 @@ typedef struct SimState {
     SimShare shares[SIM_MAX_SHARES];
     int shareCount;
     int shellAvailable[SIM_SHELL_FOLDERS];
-    char shellPath[SIM_SHELL_FOLDERS][OS_MAX_PATH];
+    char shellPath[SIM_SHELL_FOLDERS][OS_PATH_BUFFER];
     int windowsDirAvailable;
-    char windowsDir[OS_MAX_PATH];
+    char windowsDir[OS_PATH_BUFFER];
     int clockFixed;
     OsLocalTime clock;
     SimWindow windows[SIM_MAX_WINDOWS];
@@ -131,8 +131,8 @@ int SimShellSlot(int csidl);
 typedef struct SimPath {
     char posix[SIM_POSIX_MAX]; // resolved as far as it exists, the rest as written
     char parent[SIM_POSIX_MAX]; // the POSIX folder that holds (or would hold) it
-    char name[OS_MAX_PATH];    // last component as written ("" for a root)
-    char volume[2 * OS_MAX_PATH]; // "c" or "\\server\share", lower case
+    char name[OS_PATH_BUFFER];    // last component as written ("" for a root)
+    char volume[2 * OS_PATH_BUFFER]; // "c" or "\\server\share", lower case
     char letter;               // upper-case drive letter, 0 for a share
     int isRoot;
     int exists;                // lstat of the last component succeeded

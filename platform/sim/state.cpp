@@ -120,10 +120,10 @@ static void ResetState(const char *root)
     g_sim.driveType['C' - 'A'] = OS_DRIVE_FIXED;
     for (int i = 0; i < SIM_SHELL_FOLDERS; i++) {
         g_sim.shellAvailable[i] = 1;
-        TextCopy(g_sim.shellPath[i], OS_MAX_PATH, kShellDefaults[i]);
+        TextCopy(g_sim.shellPath[i], OS_PATH_BUFFER, kShellDefaults[i]);
     }
     g_sim.windowsDirAvailable = 1;
-    TextCopy(g_sim.windowsDir, OS_MAX_PATH, "C:\\Windows");
+    TextCopy(g_sim.windowsDir, OS_PATH_BUFFER, "C:\\Windows");
     g_sim.registry.writable[0] = g_sim.registry.writable[1] = 1;
     g_sim.nextWindow = 0x20000;
 }
@@ -202,8 +202,8 @@ void SimAddShare(const char *server, const char *share)
         if (g_sim.shareCount >= SIM_MAX_SHARES)
             return;
         slot = g_sim.shareCount++;
-        TextCopy(g_sim.shares[slot].server, OS_MAX_PATH, server);
-        TextCopy(g_sim.shares[slot].share, OS_MAX_PATH, share);
+        TextCopy(g_sim.shares[slot].server, OS_PATH_BUFFER, server);
+        TextCopy(g_sim.shares[slot].share, OS_PATH_BUFFER, share);
     }
     char posix[SIM_POSIX_MAX];
     TextFormat(posix, sizeof posix, "%s/unc/%s/%s", g_sim.root, g_sim.shares[slot].server,
@@ -216,7 +216,7 @@ void SimSetShellFolder(int csidl, const char *windowsPath)
     int slot = SimShellSlot(csidl);
     if (slot < 0 || !SimEnsureHost())
         return;
-    if (!windowsPath || !TextCopyWhole(g_sim.shellPath[slot], OS_MAX_PATH, windowsPath)) {
+    if (!windowsPath || !TextCopyPath(g_sim.shellPath[slot], windowsPath)) {
         g_sim.shellAvailable[slot] = 0;
         return;
     }
@@ -228,7 +228,7 @@ void SimSetWindowsDirectory(const char *windowsPath)
 {
     if (!SimEnsureHost())
         return;
-    if (!windowsPath || !TextCopyWhole(g_sim.windowsDir, OS_MAX_PATH, windowsPath)) {
+    if (!windowsPath || !TextCopyPath(g_sim.windowsDir, windowsPath)) {
         g_sim.windowsDirAvailable = 0;
         return;
     }

@@ -22,7 +22,7 @@ struct OsFileOpaque {
     int last;
     int writes; // opened for writing: its close is a mutating call
     char letter;
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
 };
 
 static OsFile *FailOpen(unsigned long error)

@@ -47,3 +47,98 @@ int OsWideToUtf8(const wchar_t *text, char *out, size_t capacity)
     out[used] = '\0';
     return 1;
 }
+
+// The simulated host's ANSI code page is 1252, as on a Western-European
+// Windows: Latin-1 but for these at 0x80 to 0x9F (0 where it has none).
+static const unsigned short kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+static unsigned long CodePointOfAnsi(unsigned char c)
+{
+    if (c >= 0x80 && c < 0xA0)
+        return kCp1252High[c - 0x80] ? kCp1252High[c - 0x80] : c;
+    return c;
+}
+
+// The code page's byte for a code point, or 0 when it has none.
+static unsigned char AnsiOfCodePoint(unsigned long c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return (unsigned char)c;
+    for (int i = 0; i < 32; i++)
+        if (kCp1252High[i] == c)
+            return (unsigned char)(0x80 + i);
+    return 0;
+}
+
+int OsAnsiToUtf8(const char *text, char *out, size_t capacity)
+{
+    if (out == nullptr || capacity == 0)
+        return 0;
+    out[0] = '\0';
+    if (text == nullptr)
+        return 1;
+    wchar_t wide[4096];
+    size_t n = 0;
+    for (; text[n] != '\0'; n++) {
+        if (n + 1 >= sizeof wide / sizeof wide[0])
+            return 0;
+        wide[n] = (wchar_t)CodePointOfAnsi((unsigned char)text[n]);
+    }
+    wide[n] = 0;
+    return OsWideToUtf8(wide, out, capacity);
+}
+
+// The next code point of UTF-8 text, advancing *text; a stray byte is one
+// code point that no code page has.
+static unsigned long NextCodePoint(const unsigned char **text)
+{
+    const unsigned char *c = *text;
+    if ((*c & 0xC0) == 0x80) {
+        *text = c + 1;
+        return 0xFFFD;
+    }
+    int extra = *c >= 0xF0 ? 3 : *c >= 0xE0 ? 2 : *c >= 0xC0 ? 1 : 0;
+    unsigned long point = extra == 0 ? *c : (unsigned long)(*c & (0x3F >> extra));
+    c++;
+    for (int i = 0; i < extra; i++, c++) {
+        if ((*c & 0xC0) != 0x80) {
+            *text = c;
+            return 0xFFFD;
+        }
+        point = (point << 6) | (*c & 0x3F);
+    }
+    *text = c;
+    return point;
+}
+
+int OsUtf8ToAnsi(const char *text, char *out, size_t capacity, int *lossy)
+{
+    if (lossy != nullptr)
+        *lossy = 0;
+    if (out == nullptr || capacity == 0)
+        return 0;
+    out[0] = '\0';
+    if (text == nullptr)
+        return 1;
+    size_t used = 0;
+    const unsigned char *c = (const unsigned char *)text;
+    while (*c != '\0') {
+        unsigned char byte = AnsiOfCodePoint(NextCodePoint(&c));
+        if (byte == 0) {
+            byte = '?';
+            if (lossy != nullptr)
+                *lossy = 1;
+        }
+        if (used + 1 >= capacity) {
+            out[0] = '\0';
+            return 0;
+        }
+        out[used++] = (char)byte;
+    }
+    out[used] = '\0';
+    return 1;
+}

@@ -1,7 +1,9 @@
 // The clock, window titles and scratch memory through kernel32 and user32.
 #include "platform/platform.h"
 
-#include <windows.h>
+#include "platform/win32/wide.h"
+
+#include <string.h>
 
 void OsGetLocalTime(OsLocalTime *time)
 {
@@ -25,12 +27,22 @@ int OsGetWindowText(OsWindow window, char *buffer, int count)
     HWND handle = reinterpret_cast<HWND>(window);
     if (window == 0 || !IsWindow(handle))
         return 0;
-    int length = GetWindowTextA(handle, buffer, count);
-    if (length <= 0) {
+    WCHAR title[512];
+    char text[3 * 512];
+    if (GetWindowTextW(handle, title, 512) <= 0 || !WideToUtf8(title, text, sizeof text)) {
         buffer[0] = '\0';
         return 0;
     }
-    return length;
+    // Cut to the buffer as GetWindowText cuts, but never inside a character.
+    size_t length = strlen(text);
+    if (length >= (size_t)count) {
+        length = (size_t)count - 1;
+        while (length > 0 && ((unsigned char)text[length] & 0xC0) == 0x80)
+            length--;
+    }
+    memcpy(buffer, text, length);
+    buffer[length] = '\0';
+    return (int)length;
 }
 
 void *OsAlloc(size_t size)

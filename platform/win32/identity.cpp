@@ -2,7 +2,7 @@
 // identity of the file behind it, and the file system's own case rules.
 #include "platform/platform.h"
 
-#include <windows.h>
+#include "platform/win32/wide.h"
 
 int OsGetFullPathName(const char *path, char *out)
 {
@@ -11,8 +11,11 @@ int OsGetFullPathName(const char *path, char *out)
     out[0] = '\0';
     if (path == NULL || path[0] == '\0')
         return 0;
-    DWORD length = GetFullPathNameA(path, OS_MAX_PATH, out, NULL);
-    if (length == 0 || length >= OS_MAX_PATH) {
+    WCHAR wide[WIDE_PATH_UNITS], full[MAX_PATH];
+    if (!Utf8ToWidePath(path, wide))
+        return 0;
+    DWORD length = GetFullPathNameW(wide, MAX_PATH, full, NULL);
+    if (length == 0 || length >= MAX_PATH || !WideToUtf8(full, out, OS_PATH_BUFFER)) {
         out[0] = '\0';
         return 0;
     }
@@ -26,8 +29,11 @@ int OsGetLongPathName(const char *path, char *out)
     out[0] = '\0';
     if (path == NULL || path[0] == '\0')
         return 0;
-    DWORD length = GetLongPathNameA(path, out, OS_MAX_PATH);
-    if (length == 0 || length >= OS_MAX_PATH) {
+    WCHAR wide[WIDE_PATH_UNITS], longForm[MAX_PATH];
+    if (!Utf8ToWidePath(path, wide))
+        return 0;
+    DWORD length = GetLongPathNameW(wide, longForm, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || !WideToUtf8(longForm, out, OS_PATH_BUFFER)) {
         out[0] = '\0';
         return 0;
     }
@@ -40,7 +46,10 @@ int OsGetFileId(const char *path, OsFileId *id)
         return 0;
     // No access asked for: the identity of a file another process holds
     // open without sharing can still be read.
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+    WCHAR wide[WIDE_PATH_UNITS];
+    if (!Utf8ToWidePath(path, wide))
+        return 0;
+    HANDLE file = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
@@ -61,10 +70,10 @@ int OsNamesEqualNoCase(const char *a, const char *b)
 {
     if (a == NULL || b == NULL)
         return a == b;
-    WCHAR left[2 * OS_MAX_PATH];
-    WCHAR right[2 * OS_MAX_PATH];
-    int leftLength = MultiByteToWideChar(CP_ACP, 0, a, -1, left, 2 * OS_MAX_PATH);
-    int rightLength = MultiByteToWideChar(CP_ACP, 0, b, -1, right, 2 * OS_MAX_PATH);
+    WCHAR left[WIDE_PATH_UNITS];
+    WCHAR right[WIDE_PATH_UNITS];
+    int leftLength = MultiByteToWideChar(CP_UTF8, 0, a, -1, left, WIDE_PATH_UNITS);
+    int rightLength = MultiByteToWideChar(CP_UTF8, 0, b, -1, right, WIDE_PATH_UNITS);
     if (leftLength == 0 || rightLength == 0)
         return 0;
     // NTFS folds case by its upcase table, which ordinal ignore-case follows.

@@ -1,6 +1,8 @@
-// Stream files through the runtime (msvcrt): its fopen shares the file with
+// Stream files through the runtime (msvcrt): its _wfopen shares the file with
 // other readers and writers and gives text mode unless "b" is asked for.
 #include "platform/platform.h"
+
+#include "platform/win32/wide.h"
 
 #include <stdio.h>
 
@@ -11,9 +13,11 @@ static FILE *Stream(OsFile *file)
 
 OsFile *OsFopen(const char *path, const char *mode)
 {
-    if (path == NULL || mode == NULL)
+    WCHAR widePath[WIDE_PATH_UNITS], wideMode[8];
+    if (path == NULL || mode == NULL || !Utf8ToWidePath(path, widePath) ||
+        !Utf8ToWide(mode, wideMode, 8))
         return NULL;
-    return reinterpret_cast<OsFile *>(fopen(path, mode));
+    return reinterpret_cast<OsFile *>(_wfopen(widePath, wideMode));
 }
 
 char *OsFgets(char *buffer, int count, OsFile *file)

@@ -5,12 +5,13 @@
 # 32-bit setup in a 32-bit prefix, a 64-bit one into a 64-bit setup
 # (Target amd64-unicode) in a 64-bit prefix.
 #
-#   setup_e2e.sh upgrade|shown|running <Upgrade.dll> <window_holder.exe> <work folder>
+#   setup_e2e.sh upgrade|shown|running|unicode <Upgrade.dll> <window_holder.exe> <work folder>
 #
 # upgrade: the whole upgrade, checked file by file, value by value; the exit
 #          code is the result mask and the report lists the files.
 # shown:   the setup with its window: the preview's summary before the
 #          upgrade and the run's after it, in the details list.
+# unicode: the upgrade of an old folder named in Polish, passed wide.
 # running: a window titled with the product title is open (its handle in
 #          hWnd): the setup must stop with a non-zero exit code and change
 #          nothing.
@@ -76,6 +77,25 @@ upgrade)
     check "report: the old folder renamed" grep -qxF "$(printf 'renamed\tC:\\Ledgerwick\tC:\\Ledgerwick OLD\r')" <<<"$report"
     check "report ends with the summary" test "$(tail -n 1 <<<"$report")" = "$(printf 'summary\t1 copied, 3 moved, 2 renamed, 1 deleted, 0 kept, 0 failed\t%s\tC:\\Ledgerwick OLD\r' "$data_win")"
     [ "$fail" = 0 ] || { echo "--- before:"; echo "$before_tree"; echo "--- log:"; echo "$log"; echo "--- report:"; echo "$report"; }
+    ;;
+unicode)
+    # The installation in a folder named outside the ANSI code page, given
+    # to the setup on its command line and passed on wide.
+    old_win='C:\Programy\Księgowość'
+    mkdir -p "$C/Programy" && mv "$C/Ledgerwick" "$C/Programy/Księgowość" &&
+        cp "$SAMPLES/Accounts.LW" "$C/Programy/Księgowość/Łódź 2024.LW" &&
+        sed -i '/LastNonFloppyLedgerwickLong/d' "$C/windows/ledgerwick.ini" || { echo "setup_e2e: moving the installation failed"; exit 1; }
+    e2e_run_setup "/OLDFOLDER=$old_win" '/REPORT=C:\lwreport.txt'; code=$?
+    check "setup exits with the mask: files carried, settings migrated (5, got $code)" test "$code" = 5
+    data=$(e2e_unix_path "$(e2e_reg_get HKCU DatafilePath)")
+    for f in Accounts.LW "Łódź 2024.LW" "Automated Backups/Accounts.BK1" Letters/Reminder.RTF; do
+        check "data folder holds $f, byte-identical" cmp -s "$SAMPLES/$(basename "$f" | sed 's/^Łódź 2024/Accounts/')" "$data/$f"
+    done
+    check "old folder is gone" test ! -e "$C/Programy/Księgowość"
+    check "retired folder holds Accounts.OLD" cmp -s "$SAMPLES/Accounts.LW" "$C/Programy/Księgowość OLD/Accounts.OLD"
+    check "report names the old folder's new name exactly" \
+        grep -qF "$(printf 'renamed\t%s\t%s OLD' "$old_win" "$old_win")" "$C/lwreport.txt"
+    [ "$fail" = 0 ] || { echo "--- log:"; e2e_log; cat "$E2E/setup.out"; }
     ;;
 shown)
     lw_wine "$E2E/LedgerwickSetup.exe" '/DETAILS=C:\lwdetails.txt' >"$E2E/setup.out" 2>&1 </dev/null; code=$?

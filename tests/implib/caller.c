@@ -10,9 +10,12 @@ int main(void)
 {
     int running = LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning();
     LedgerwickInstaller_GetInstallerFilename("C:\\no such folder\\install.lst");
+    LedgerwickInstaller_GetInstallerFilenameW(L"C:\\no such folder\\install.lst");
     int upgraded = LedgerwickInstaller_UpgradeToVersion5(5, NULL); /* 5: nothing to do */
     int mask = LedgerwickInstaller_UpgradeToVersion5ExW(5, NULL, 0, NULL);
+    int upgradedW = LedgerwickInstaller_UpgradeToVersion5W(5, NULL);
     int deleted = DeleteLogFile();
-    printf("running %d, upgrade %d, upgrade mask %d, log deleted %d\n", running, upgraded, mask, deleted);
-    return upgraded == 0 && mask == LEDGERWICK_UPGRADE_NOTHING_TO_DO ? 0 : 1;
+    printf("running %d, upgrade %d, upgrade W %d, upgrade mask %d, log deleted %d\n", running, upgraded, upgradedW,
+           mask, deleted);
+    return upgraded == 0 && upgradedW == 0 && mask == LEDGERWICK_UPGRADE_NOTHING_TO_DO ? 0 : 1;
 }

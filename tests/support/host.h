@@ -47,6 +47,12 @@ std::vector<std::string> HostList(const std::string &folder);
 std::vector<std::string> HostTree(const std::string &folder);
 
 std::string HostShellFolder(int csidl);
+// Makes path (UTF-8) the user's documents folder, as a user's profile
+// named in another script has it: under Wine through the User Shell Folders
+// key, which HostReset puts back. The folder itself is made too.
+void HostSetDocumentsFolder(const std::string &path);
+// The folders the Unicode tests lay out, which HostReset removes.
+extern const char *const kUnicodeTestFolders[2];
 
 // A top-level window with this title (real under Wine), and its end.
 OsWindow HostCreateWindow(const char *title);
@@ -60,6 +66,8 @@ struct HostExports {
     void(OS_STDCALL *GetInstallerFilename)(const char *);
     int(OS_STDCALL *DeleteLogFile)(void);
     int(OS_STDCALL *UpgradeToVersion5ExW)(int, const wchar_t *, unsigned, const wchar_t *);
+    int(OS_STDCALL *UpgradeToVersion5W)(int, const wchar_t *);
+    void(OS_STDCALL *GetInstallerFilenameW)(const wchar_t *);
 };
 // Null members for the exports the DLL does not have.
 const HostExports &HostGetExports();

@@ -141,9 +141,11 @@ std::vector<std::string> HostTree(const std::string &folder)
     return files;
 }
 
+const char *const kUnicodeTestFolders[2] = {"C:\\Programy", "C:\\users\\U\u017cytkownik"};
+
 std::string HostShellFolder(int csidl)
 {
-    char path[OS_MAX_PATH];
+    char path[OS_PATH_BUFFER];
     OsSHGetSpecialFolderPath(csidl, path, 0);
     return path;
 }

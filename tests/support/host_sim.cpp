@@ -19,6 +19,8 @@ int OS_STDCALL LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning(void);
 void OS_STDCALL LedgerwickInstaller_GetInstallerFilename(const char *);
 int OS_STDCALL DeleteLogFile(void);
 int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5ExW(int, const wchar_t *, unsigned, const wchar_t *);
+int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5W(int, const wchar_t *);
+void OS_STDCALL LedgerwickInstaller_GetInstallerFilenameW(const wchar_t *);
 }
 
 static char s_root[64];
@@ -87,6 +89,12 @@ void HostDestroyWindow(OsWindow window)
     SimDestroyWindow(window);
 }
 
+void HostSetDocumentsFolder(const std::string &path)
+{
+    HostMakeFolder(path);
+    SimSetShellFolder(OS_CSIDL_PERSONAL, path.c_str());
+}
+
 const HostExports &HostGetExports()
 {
     static const HostExports exports = {
@@ -95,6 +103,8 @@ const HostExports &HostGetExports()
         LedgerwickInstaller_GetInstallerFilename,
         DeleteLogFile,
         LedgerwickInstaller_UpgradeToVersion5ExW,
+        LedgerwickInstaller_UpgradeToVersion5W,
+        LedgerwickInstaller_GetInstallerFilenameW,
     };
     return exports;
 }

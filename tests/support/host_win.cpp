@@ -112,9 +112,65 @@ void HostExpectFaultsFired()
 {
 }
 
+static const wchar_t kShellFoldersKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+// The documents folder's entry as it was before a test changed it.
+static bool s_documentsChanged = false;
+static bool s_documentsHadValue = false;
+static std::wstring s_documentsValue;
+static DWORD s_documentsType = REG_EXPAND_SZ;
+
+static std::wstring Wide(const std::string &utf8)
+{
+    wchar_t wide[OS_PATH_BUFFER];
+    if (!MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide, OS_PATH_BUFFER))
+        return L"";
+    return wide;
+}
+
+void HostSetDocumentsFolder(const std::string &path)
+{
+    HostMakeFolder(path);
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kShellFoldersKey, 0, NULL, 0, KEY_READ | KEY_WRITE, NULL, &key, NULL),
+              ERROR_SUCCESS);
+    if (!s_documentsChanged) {
+        wchar_t value[MAX_PATH * 2];
+        DWORD size = sizeof value - sizeof(wchar_t), type = 0;
+        s_documentsHadValue = RegQueryValueExW(key, L"Personal", NULL, &type, (BYTE *)value, &size) == ERROR_SUCCESS;
+        value[size / sizeof(wchar_t)] = L'\0';
+        s_documentsValue = value;
+        s_documentsType = type;
+        s_documentsChanged = true;
+    }
+    std::wstring wide = Wide(path);
+    EXPECT_EQ(RegSetValueExW(key, L"Personal", 0, REG_SZ, (const BYTE *)wide.c_str(),
+                             (DWORD)((wide.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+static void RestoreDocumentsFolder()
+{
+    if (!s_documentsChanged)
+        return;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS)
+        return;
+    if (s_documentsHadValue)
+        RegSetValueExW(key, L"Personal", 0, s_documentsType, (const BYTE *)s_documentsValue.c_str(),
+                       (DWORD)((s_documentsValue.size() + 1) * sizeof(wchar_t)));
+    else
+        RegDeleteValueW(key, L"Personal");
+    RegCloseKey(key);
+    s_documentsChanged = false;
+}
+
 void HostReset()
 {
     RefuseRealWindows();
+    RestoreDocumentsFolder();
+    for (const char *folder : kUnicodeTestFolders)
+        RemoveTreeWide(L"\\\\?\\" + Wide(folder));
 
     RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
@@ -208,5 +264,9 @@ const HostExports &HostGetExports()
     exports.DeleteLogFile = Export<decltype(exports.DeleteLogFile)>(module, "DeleteLogFile");
     exports.UpgradeToVersion5ExW =
         Export<decltype(exports.UpgradeToVersion5ExW)>(module, "LedgerwickInstaller_UpgradeToVersion5ExW");
+    exports.UpgradeToVersion5W =
+        Export<decltype(exports.UpgradeToVersion5W)>(module, "LedgerwickInstaller_UpgradeToVersion5W");
+    exports.GetInstallerFilenameW =
+        Export<decltype(exports.GetInstallerFilenameW)>(module, "LedgerwickInstaller_GetInstallerFilenameW");
     return exports;
 }

@@ -1,0 +1,177 @@
+// An installation and a user named outside the ANSI code page: paths go
+// through whole, settings hold them exactly, the log shows '?' for what its
+// code page lacks. And one named within it gives the bytes it always gave.
+#include "support/host.h"
+#include "support/old_installation.h"
+#include "support/log_reader.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace expected;
+
+const std::string kDocuments = "C:\\users\\U\u017cytkownik\\Documents";
+const std::string kData = kDocuments + "\\Ledgerwick Data";
+const std::string kOld = "C:\\Programy\\Ksi\u0119gowo\u015b\u0107";
+const std::wstring kOldWide = L"C:\\Programy\\Ksi\u0119gowo\u015b\u0107";
+const std::string kDataFile = "\u0141\u00f3d\u017a 2024.LW";
+const std::string kBackup = "\u039b\u03bf\u03b3\u03b1\u03c1\u03b9\u03b1\u03c3\u03bc\u03bf\u03af.BK1";
+const std::string kLetter = "\u4f1a\u8a08.RTF";
+
+std::string Bytes(const std::string &tag)
+{
+    return tag + std::string("\0\r\n\xff\x1a\n", 6) + tag;
+}
+
+std::string Setting(const char *name)
+{
+    std::string bytes;
+    if (!HostRegGet(OS_HKEY_CURRENT_USER, name, &bytes))
+        return "<absent>";
+    while (!bytes.empty() && bytes.back() == '\0')
+        bytes.pop_back();
+    return bytes;
+}
+
+bool LogHasMessage(const std::vector<LogEntry> &entries, const std::string &message)
+{
+    for (const LogEntry &e : entries)
+        if (e.message == message)
+            return true;
+    return false;
+}
+
+class UnicodeTest : public HostTest {
+protected:
+    void SetUp() override
+    {
+        HostTest::SetUp();
+        HostRegSetText(OS_HKEY_CURRENT_USER, "EnableDebugLog", "1");
+    }
+
+    static void LayOut(const std::string &old, const std::string &dataFile)
+    {
+        HostWriteFile(old + "\\ledgerwick.exe", Bytes("program"));
+        HostWriteFile(old + "\\" + dataFile, Bytes("accounts"));
+        HostWriteFile(old + "\\Backups\\" + kBackup, Bytes("bk1"));
+        HostWriteFile(old + "\\Letters\\" + kLetter, Bytes("letter"));
+        HostRegSetText(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder", (old + "\\" + dataFile).c_str());
+    }
+};
+
+#ifdef _WIN32
+// The expectations below of the log's bytes are those of code page 1252;
+// the test scripts run Wine in a locale that gives it.
+TEST_F(UnicodeTest, WineRunsWithTheWesternEuropeanCodePage)
+{
+    EXPECT_EQ(GetACP(), 1252u);
+}
+#endif
+
+TEST_F(UnicodeTest, ProfileAndOldFolderInOtherScriptsAreCarriedOverExactly)
+{
+    HostSetDocumentsFolder(kDocuments);
+    ASSERT_EQ(HostShellFolder(OS_CSIDL_PERSONAL), kDocuments);
+    LayOut(kOld, kDataFile);
+    ASSERT_NE(HostGetExports().UpgradeToVersion5W, nullptr);
+
+    EXPECT_EQ(HostGetExports().UpgradeToVersion5W(4, kOldWide.c_str()), 0);
+
+    EXPECT_EQ(HostTree(kData), (std::vector<std::string>{"Automated Backups\\" + kBackup, "Letters\\" + kLetter,
+                                                          kDataFile}));
+    EXPECT_EQ(HostReadFile(kData + "\\" + kDataFile), Bytes("accounts"));
+    EXPECT_EQ(HostReadFile(kData + "\\Automated Backups\\" + kBackup), Bytes("bk1"));
+    EXPECT_EQ(HostReadFile(kData + "\\Letters\\" + kLetter), Bytes("letter"));
+    EXPECT_EQ(Setting("DatafilePath"), kData);
+    EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), kData + "\\" + kDataFile);
+
+    // The readme names the data folder, which 1252 can't spell: UTF-8.
+    EXPECT_FALSE(HostFolderExists(kOld));
+    EXPECT_EQ(HostList(kOld + " OLD"), (std::vector<std::string>{"_Readme.txt", "\u0141\u00f3d\u017a 2024.OLD"}));
+    EXPECT_EQ(HostReadFile(kOld + " OLD\\_Readme.txt"), "\xEF\xBB\xBF" + ReadmeBytes(kData));
+
+    // The log in 1252: "ó" is there, the rest of what it lacks is '?'.
+    std::vector<LogEntry> entries = ReadLogEntries();
+    EXPECT_TRUE(LogHasMessage(entries, "OLDPath: C:\\Programy\\Ksi?gowo??"));
+    EXPECT_TRUE(LogHasMessage(entries, "NEWPath: C:\\users\\U?ytkownik\\Documents\\Ledgerwick Data"));
+    EXPECT_TRUE(LogHasMessage(entries, "LastLW: C:\\Programy\\Ksi?gowo??\\?\xF3" "d? 2024.LW"));
+    EXPECT_TRUE(LogHasMessage(entries, "\t\tMOVE: Y - C:\\Programy\\Ksi?gowo??\\Letters\\??.RTF => "
+                                       "C:\\users\\U?ytkownik\\Documents\\Ledgerwick Data\\Letters\\??.RTF"))
+        << "the engine's line for the letter";
+}
+
+TEST_F(UnicodeTest, AnsiExportWithACodePagePathGivesTheSameBytesAsBefore)
+{
+    // "Contabilité": é is 0xE9 in 1252.
+    const std::string old = "C:\\Programy\\Contabilit\u00e9";
+    LayOut(old, "Accounts.LW");
+    std::string data = HostShellFolder(OS_CSIDL_PERSONAL) + "\\Ledgerwick Data";
+
+    EXPECT_EQ(HostGetExports().UpgradeToVersion5(4, "C:\\Programy\\Contabilit\xE9"), 0);
+
+    EXPECT_EQ(HostReadFile(data + "\\Accounts.LW"), Bytes("accounts"));
+    EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), data + "\\Accounts.LW");
+    EXPECT_EQ(HostReadFile(old + " OLD\\_Readme.txt"), ReadmeBytes(data));
+    std::vector<LogEntry> entries = ReadLogEntries();
+    EXPECT_TRUE(LogHasMessage(entries, "OLDPath: C:\\Programy\\Contabilit\xE9"));
+    EXPECT_TRUE(LogHasMessage(entries, "Renamed OLDPath to TempPath"));
+}
+
+// Windows counts a path's length in UTF-16 units, whatever the script: 259
+// of them is a path, 260 is not, though both are far more UTF-8 bytes.
+TEST_F(UnicodeTest, PathLengthIsCountedInUtf16Units)
+{
+    const std::string folder = "C:\\lwtest";
+    HostMakeFolder(folder);
+    for (size_t units : {259u, 260u}) {
+        SCOPED_TRACE(units);
+        std::string path = folder + "\\";
+        // Components of 100 letters: a host file system takes 255 bytes a name.
+        std::string name;
+        size_t inComponent = 0;
+        while (TextUtf16Length((path + name).c_str()) < units) {
+            bool last = TextUtf16Length((path + name).c_str()) + 1 == units;
+            name += last ? "x" : inComponent == 100 ? "\\" : "\u0119";
+            inComponent = name.back() == '\\' ? 0 : inComponent + 1;
+        }
+        ASSERT_EQ(TextUtf16Length((path + name).c_str()), units);
+        char built[OS_PATH_BUFFER];
+        TextCopy(built, sizeof built, folder.c_str());
+        int joined = OsPathAppend(built, name.c_str());
+        EXPECT_EQ(joined, units < OS_MAX_PATH ? 1 : 0);
+        EXPECT_EQ(std::string(built), units < OS_MAX_PATH ? path + name : folder) << "refused, never cut";
+        if (units < OS_MAX_PATH) {
+            // Made, and listed back whole: far more bytes than 260.
+            size_t slash = (path + name).rfind('\\');
+            std::string parent = (path + name).substr(0, slash);
+            HostMakeFolder(parent);
+            HostWriteFile(path + name, "x");
+            EXPECT_EQ(HostList(parent), std::vector<std::string>{(path + name).substr(slash + 1)});
+        }
+    }
+}
+
+TEST_F(UnicodeTest, NamesDifferingOnlyInTheCaseOfAnyLetterAreEqual)
+{
+    struct {
+        const char *a, *b;
+        int equal;
+    } cases[] = {
+        {"Contabilit\u00e9", "CONTABILIT\u00c9", 1},
+        {"Ksi\u0119gowo\u015b\u0107", "KSI\u0118GOWO\u015a\u0106", 1},
+        {"\u039b\u03bf\u03b3\u03b1\u03c1\u03b9\u03b1\u03c3\u03bc\u03bf\u03af", "\u039b\u039f\u0393\u0391\u03a1\u0399\u0391\u03a3\u039c\u039f\u038a", 1},
+        {"\u0423\u0447\u0451\u0442", "\u0423\u0427\u0401\u0422", 1},
+        {"Ksi\u0119gowo\u015b\u0107", "Ksiegowosc", 0},
+        {"\u4f1a\u8a08", "\u4f1a\u8a09", 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(OsNamesEqualNoCase(c.a, c.b), c.equal) << c.a << " / " << c.b;
+}
+
+} // namespace
