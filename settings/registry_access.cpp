@@ -22,9 +22,19 @@ static int DecodeInPlace(char *scratch, unsigned long capacity)
     if (decoded == NULL)
         return -1;
     DecodePassword(scratch, decoded, size);
-    // The decoded text is never longer than the encoded one, but the invalid
-    // marker can be longer than a small capacity.
-    int fitted = TextCopyWhole(scratch, capacity, decoded);
+    // The stored bytes are in the ANSI code page (see WriteSetting); the
+    // library's text is UTF-8, where such a character takes up to 3 bytes.
+    size_t textSize = 3 * size;
+    char *text = (char *)OsAlloc(textSize);
+    if (text == NULL) {
+        OsFree(decoded);
+        return -1;
+    }
+    if (!OsAnsiToUtf8(decoded, text, textSize))
+        TextCopy(text, textSize, decoded);
+    // The invalid marker can be longer than a small capacity.
+    int fitted = TextCopyWhole(scratch, capacity, text);
+    OsFree(text);
     OsFree(decoded);
     return fitted;
 }
@@ -114,7 +124,13 @@ int WriteSetting(SettingId id, const char *text, int overwrite)
     char encoded[SETTING_WRITE_BUFFER];
     const char *stored = buffer;
     if (id == SETTING_SMTP_PASSWORD) {
-        if (!EncodePassword(buffer, encoded, sizeof encoded))
+        // The application reads the password as bytes of the ANSI code page,
+        // as the old INI file held them: its Base64 is of those bytes, where
+        // every character can be written there.
+        char ansi[SETTING_WRITE_BUFFER];
+        int lossy = 0;
+        const char *plain = OsUtf8ToAnsi(buffer, ansi, sizeof ansi, &lossy) && !lossy ? ansi : buffer;
+        if (!EncodePassword(plain, encoded, sizeof encoded))
             return 0;
         stored = encoded;
     }

@@ -191,11 +191,13 @@ TEST_F(SettingsTest, StoredBytesOfAnyTypeReadWithinTheirBuffers)
 
 TEST_F(SettingsTest, PasswordIsStoredInBase64AndReadAsPlainText)
 {
-    EXPECT_EQ(WriteSetting(SETTING_SMTP_PASSWORD, "s3cr\xe9t!", 1), 1);
+    // The Base64 is of the ANSI code page's bytes ("\xe9" for "\u00e9"), as
+    // the application reads it, while the library's text is UTF-8.
+    EXPECT_EQ(WriteSetting(SETTING_SMTP_PASSWORD, "s3cr\u00e9t!", 1), 1);
     EXPECT_EQ(Stored(HKCU, "SMTPPassword"), Sz("czNjcul0IQ=="));
     char text[64];
-    EXPECT_EQ(ReadSetting(SETTING_SMTP_PASSWORD, text, sizeof text, ""), 8);
-    EXPECT_STREQ(text, "s3cr\xe9t!");
+    EXPECT_EQ(ReadSetting(SETTING_SMTP_PASSWORD, text, sizeof text, ""), 9);
+    EXPECT_STREQ(text, "s3cr\u00e9t!");
     // No other setting is encoded; text settings are Unicode, given as UTF-8.
     EXPECT_EQ(WriteSetting(SETTING_SMTP_USERNAME, "s3cr\u00e9t!", 1), 1);
     EXPECT_EQ(Stored(HKCU, "SMTPUsername"), Sz("s3cr\u00e9t!"));
@@ -310,14 +312,15 @@ TEST_F(SettingsTest, LongestTextIsStoredWholeAndLongerIsRefused)
 
 TEST_F(SettingsTest, PasswordWhoseEncodingIsTooLongIsRefused)
 {
-    // 1533 bytes encode to 2044 characters; 1534 to 2048, one too many.
-    std::string longest(1533, '\0');
-    for (size_t i = 0; i < longest.size(); i++)
-        longest[i] = (char)(1 + i % 255);
+    // 1533 bytes encode to 2044 characters; 1534 to 2048, one too many. The
+    // bytes are those of the ANSI code page: "\u00e9" counts one.
+    std::string longest;
+    for (size_t i = 0; i < 1533; i++)
+        longest += i % 3 == 0 ? std::string("\u00e9") : std::string(1, (char)('!' + i % 90));
     EXPECT_EQ(WriteSetting(SETTING_SMTP_PASSWORD, longest.c_str(), 1), 1);
     EXPECT_EQ(Stored(HKCU, "SMTPPassword").size(), 2045u);
-    std::string text(2048, '\0');
-    EXPECT_EQ(ReadSetting(SETTING_SMTP_PASSWORD, &text[0], 2048, ""), 1534);
+    std::string text(4096, '\0');
+    EXPECT_EQ(ReadSetting(SETTING_SMTP_PASSWORD, &text[0], 4096, ""), (int)longest.size() + 1);
     EXPECT_EQ(std::string(text.c_str()), longest);
 
     HostRegSetText(HKCU, "SMTPPassword", "a2VwdA=="); // "kept"
