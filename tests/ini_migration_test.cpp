@@ -323,12 +323,33 @@ TEST_F(IniMigrationTest, OverlongLongNameFallsBackToShortName)
 
 class ReadIniValueTest : public HostTest {};
 
+// An INI file without a byte-order mark is in the ANSI code page (1252 here):
+// a value is as long as its characters, not its UTF-8 bytes, so 254 accented
+// letters are carried whole, as they were before the text inside was UTF-8.
+TEST_F(ReadIniValueTest, CountsCharactersOfACodePageFile)
+{
+    std::string windows = WindowsFolder();
+    HostWriteFile(windows + "\\ledgerwick.ini", "[Microsoft Access]\r\nLongest=" + std::string(254, '\xe9') +
+                                                     "\r\nTooLong=" + std::string(255, '\xe9') + "\r\n");
+    std::string longest;
+    for (int i = 0; i < 254; i++)
+        longest += "\u00e9";
+    char value[INI_VALUE_BUFFER];
+
+    EXPECT_EQ(ReadIniValue("ledgerwick.ini", "Microsoft Access", "Longest", "", value), 254);
+    EXPECT_EQ(std::string(value), longest);
+
+    memset(value, '#', sizeof value);
+    EXPECT_EQ(ReadIniValue("ledgerwick.ini", "Microsoft Access", "TooLong", "", value), -1);
+    EXPECT_STREQ(value, "");
+}
+
 TEST_F(ReadIniValueTest, DeliversCountAndTextOrRefuses)
 {
     std::string windows = WindowsFolder();
     HostWriteFile(windows + "\\ledgerwick.ini",
                   "[Email Setup]\r\nSMTPServer=mail.example.com\r\nLong=" + std::string(300, 'z') + "\r\n");
-    char value[255];
+    char value[INI_VALUE_BUFFER];
 
     memset(value, '#', sizeof value);
     EXPECT_EQ(ReadIniValue("ledgerwick.ini", "Email Setup", "SMTPServer", "", value), 16);

@@ -17,9 +17,12 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5ExW(int previousV
 // Carries the old INI file's values into the registry without overwriting
 // values that hold text; deletes the INI file once every value is held.
 void WriteIniSettingsToRegistry(void);
-// GetPrivateProfileStringA into destination (255 characters and terminator);
-// gives the number of characters delivered, or -1 with destination "" for a
-// value too long to carry whole (it is refused rather than cut).
+// A value of an old INI file holds at most 254 characters (UTF-16 units, as
+// Windows counts them); this many bytes hold its UTF-8 form and a terminator.
+#define INI_VALUE_BUFFER (3 * 254 + 1)
+// GetPrivateProfileString into destination (INI_VALUE_BUFFER bytes); gives
+// the number of characters delivered, or -1 with destination "" for a value
+// too long to carry whole (it is refused rather than cut).
 int ReadIniValue(const char *file, const char *section, const char *key, const char *defaultText, char *destination);
 
 // The data folder into path (OS_PATH_BUFFER), "" when none could be settled.

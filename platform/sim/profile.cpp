@@ -161,13 +161,23 @@ unsigned long OsGetPrivateProfileString(const char *section, const char *key, co
     if (!text)
         return CopyEntry(buffer, size, def, defLength, 0);
     const char *start = text;
-    if ((unsigned char)start[0] == 0xEF && (unsigned char)start[1] == 0xBB && (unsigned char)start[2] == 0xBF)
+    char *converted = NULL;
+    if ((unsigned char)start[0] == 0xEF && (unsigned char)start[1] == 0xBB && (unsigned char)start[2] == 0xBF) {
         start += 3;
+    } else {
+        // Without a byte-order mark Windows reads the file in the ANSI code
+        // page; the host's text is UTF-8.
+        size_t capacity = 3 * strlen(text) + 1;
+        converted = (char *)malloc(capacity);
+        if (converted && OsAnsiToUtf8(text, converted, capacity))
+            start = converted;
+    }
     const char *value = NULL;
     size_t valueLength = 0;
     unsigned long copied = FindEntry(start, section, key, &value, &valueLength)
                                ? CopyEntry(buffer, size, value, valueLength, 1)
                                : CopyEntry(buffer, size, def, defLength, 1);
+    free(converted);
     free(text);
     return copied;
 }
