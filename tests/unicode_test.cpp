@@ -1,6 +1,7 @@
 // An installation and a user named outside the ANSI code page: paths go
 // through whole, settings hold them exactly, the log shows '?' for what its
 // code page lacks. And one named within it gives the bytes it always gave.
+#include "files/files.h"
 #include "support/host.h"
 #include "support/old_installation.h"
 #include "support/log_reader.h"
@@ -172,6 +173,17 @@ TEST_F(UnicodeTest, NamesDifferingOnlyInTheCaseOfAnyLetterAreEqual)
     };
     for (const auto &c : cases)
         EXPECT_EQ(OsNamesEqualNoCase(c.a, c.b), c.equal) << c.a << " / " << c.b;
+}
+
+// The file system finds a file by a name in another case of any letter, as
+// it compares names.
+TEST_F(UnicodeTest, FilesAreFoundByTheirNameInAnotherCaseOfAnyLetter)
+{
+    const std::string folder = "C:\\lwtest\\Ksi\u0119gowo\u015b\u0107";
+    HostWriteFile(folder + "\\\u0141\u00f3d\u017a.LW", "books");
+    EXPECT_TRUE(HostFileExists("C:\\lwtest\\KSI\u0118GOWO\u015a\u0106\\\u0141\u00d3D\u0179.lw"));
+    EXPECT_TRUE(SamePath(folder.c_str(), "c:\\LWTEST\\ksi\u0119gowo\u015b\u0107"));
+    EXPECT_FALSE(HostFileExists("C:\\lwtest\\Ksiegowosc\\Lodz.LW"));
 }
 
 } // namespace

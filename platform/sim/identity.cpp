@@ -27,7 +27,7 @@ int OsGetFileId(const char *path, OsFileId *id)
 
 // The next code point of UTF-8 text; a stray byte stands for itself, so
 // bytes that are no text still compare as bytes.
-static unsigned long NextCodePoint(const unsigned char **text)
+unsigned long SimNextCodePoint(const unsigned char **text)
 {
     const unsigned char *c = *text;
     int extra = *c >= 0xF0 ? 3 : *c >= 0xE0 ? 2 : *c >= 0xC0 ? 1 : 0;
@@ -45,7 +45,7 @@ static unsigned long NextCodePoint(const unsigned char **text)
 
 // Simple case folding, as the file system's upcase table treats these
 // scripts: Latin-1, Latin Extended-A, Greek and Cyrillic.
-static unsigned long Fold(unsigned long c)
+unsigned long SimFoldCodePoint(unsigned long c)
 {
     if (c >= 'A' && c <= 'Z')
         return c + 32;
@@ -89,7 +89,7 @@ int OsNamesEqualNoCase(const char *a, const char *b)
     const unsigned char *left = (const unsigned char *)a;
     const unsigned char *right = (const unsigned char *)b;
     while (*left != '\0' && *right != '\0')
-        if (Fold(NextCodePoint(&left)) != Fold(NextCodePoint(&right)))
+        if (SimFoldCodePoint(SimNextCodePoint(&left)) != SimFoldCodePoint(SimNextCodePoint(&right)))
             return 0;
     return *left == '\0' && *right == '\0';
 }

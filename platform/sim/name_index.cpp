@@ -47,17 +47,26 @@ typedef struct NameIndex {
 static NameIndex s_index[INDEX_SLOTS];
 static unsigned long s_useClock;
 
-static unsigned Fold(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? (unsigned)(c - 'A' + 'a') : (unsigned char)c;
-}
-
+// Names are matched as Windows matches them, letters of any script in
+// either case: the hash and the comparison go by folded code points.
 static size_t HashName(const char *name, size_t length)
 {
     size_t h = 2166136261u;
-    for (size_t i = 0; i < length; i++)
-        h = (h ^ Fold(name[i])) * 16777619u;
+    const unsigned char *p = (const unsigned char *)name;
+    const unsigned char *end = p + length;
+    while (p < end)
+        h = (h ^ SimFoldCodePoint(SimNextCodePoint(&p))) * 16777619u;
     return h;
+}
+
+static int SameNameNoCase(const char *a, size_t aLength, const char *b, size_t bLength)
+{
+    const unsigned char *p = (const unsigned char *)a, *pEnd = p + aLength;
+    const unsigned char *q = (const unsigned char *)b, *qEnd = q + bLength;
+    while (p < pEnd && q < qEnd)
+        if (SimFoldCodePoint(SimNextCodePoint(&p)) != SimFoldCodePoint(SimNextCodePoint(&q)))
+            return 0;
+    return p == pEnd && q == qEnd;
 }
 
 static int SameStat(const NameIndex *index, const struct stat *st)
@@ -98,8 +107,9 @@ static unsigned *Cell(NameIndex *index, const char *name, size_t length, int exa
             continue;
         }
         const char *have = index->pool + cell - 1;
-        if (strlen(have) == length &&
-            (exact ? memcmp(have, name, length) == 0 : TextCompareNoCaseN(have, name, length) == 0))
+        size_t haveLength = strlen(have);
+        if (exact ? haveLength == length && memcmp(have, name, length) == 0
+                  : SameNameNoCase(have, haveLength, name, length))
             return &index->cells[i];
     }
     return freeCell;

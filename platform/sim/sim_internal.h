@@ -158,6 +158,12 @@ void SimForgetNames(void);
 // holds 13), made as the host makes it.
 void SimShortName(const char *longName, char *out);
 
+// UTF-8 names as the host compares them: the next code point of text (which
+// it advances; a stray byte stands for itself), and a letter's lower case
+// (Latin-1, Latin Extended-A, Greek and Cyrillic; others as they are).
+unsigned long SimNextCodePoint(const unsigned char **text);
+unsigned long SimFoldCodePoint(unsigned long c);
+
 // The error Windows gives for a path that is not there.
 unsigned long SimMissingError(const SimPath *path);
 
