@@ -91,7 +91,20 @@ int LogMessage(const char *module, const char *section, LogLevel level, const ch
     char message[LOG_MESSAGE_SIZE];
     va_list args;
     va_start(args, format);
-    TextFormatV(message, LOG_MESSAGE_KEPT + 1, format, args); // a longer text is cut
+    // A longer text is cut, at the start of a character: half of one would
+    // reach the code page as '?'.
+    if (!TextFormatV(message, LOG_MESSAGE_KEPT + 1, format, args)) {
+        size_t end = strlen(message);
+        size_t start = end;
+        while (start > 0 && ((unsigned char)message[start - 1] & 0xC0) == 0x80)
+            start--;
+        if (start > 0 && (unsigned char)message[start - 1] >= 0xC0) {
+            unsigned char lead = (unsigned char)message[start - 1];
+            size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+            if (end - (start - 1) < need)
+                message[start - 1] = '\0';
+        }
+    }
     va_end(args);
     TextAppend(message, sizeof message, "\n");
 

@@ -184,6 +184,20 @@ TEST_F(LogTest, MessageIsCutAt4094Characters)
     }
 }
 
+// The cut never falls inside a character of more than one byte: the line
+// then ends in whole letters, not in a '?' for half of one.
+TEST_F(LogTest, MessageCutKeepsWholeCharacters)
+{
+    SetSwitch("1");
+    const std::string prefix = "[Upgrade.dll     - UpV5                          ]\tINFO \t";
+    std::string message(4093, 'x'); // then "\u00e9" takes bytes 4094 and 4095
+    message += "\u00e9\u00e9";
+    EXPECT_EQ(LogMessage(LOG_MODULE, "UpV5", LOG_INFO, "%s", message.c_str()), 0);
+    std::vector<std::string> lines = LinesWithoutTime();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], prefix + std::string(4093, 'x'));
+}
+
 TEST_F(LogTest, LevelOutsideTheTableIsWrittenAsQuestionMark)
 {
     SetSwitch("1");

@@ -60,7 +60,7 @@ e2e_prepare() {
     # Fails when the key is not there, as in a new prefix.
     e2e_wine_out lw_wine reg delete "HKCU\\Software\\Velmora Software Ltd" /f >/dev/null || true
     e2e_wine_out lw_wine reg delete "HKLM\\Software\\Velmora Software Ltd" /f >/dev/null || true
-    rm -rf "$C/Ledgerwick" "$C/Ledgerwick OLD" "$C/windows/ledgerwick.ini" "$APPDATA_DIR/LWInst.log" \
+    rm -rf "$C/Ledgerwick" "$C/Ledgerwick OLD" "$C/Ledgerwick OLD 2" "$C/windows/ledgerwick.ini" "$APPDATA_DIR/LWInst.log" \
         "$STARTMENU/Programs/Ledgerwick Complete" "$DESKTOP/Ledgerwick Complete.lnk" "$DESKTOP/Ledgerwick Demo.lnk" ||
         return 1
     local data

@@ -82,7 +82,9 @@ unicode)
     # The installation in a folder named outside the ANSI code page, given
     # to the setup on its command line and passed on wide.
     old_win='C:\Programy\Księgowość'
-    mkdir -p "$C/Programy" && mv "$C/Ledgerwick" "$C/Programy/Księgowość" &&
+    # A run before this one left its " OLD" folder there; this run would then
+    # rightly take the name " OLD 2".
+    rm -rf "$C/Programy" && mkdir -p "$C/Programy" && mv "$C/Ledgerwick" "$C/Programy/Księgowość" &&
         cp "$SAMPLES/Accounts.LW" "$C/Programy/Księgowość/Łódź 2024.LW" &&
         sed -i '/LastNonFloppyLedgerwickLong/d' "$C/windows/ledgerwick.ini" || { echo "setup_e2e: moving the installation failed"; exit 1; }
     e2e_run_setup "/OLDFOLDER=$old_win" '/REPORT=C:\lwreport.txt'; code=$?
