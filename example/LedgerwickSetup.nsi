@@ -144,6 +144,8 @@ Section "Upgrade"
     ${EndIf}
   ${EndIf}
 
+  ; A setup that wants no mask or report calls the plain wide export instead:
+  ;   System::Call "${UPGRADE}::LedgerwickInstaller_UpgradeToVersion5W(i $PreviousVersion, w r2) i .r0 ?u"
   DetailPrint "Upgrading version $PreviousVersion in $OldFolder"
   System::Call "${UPGRADE}::LedgerwickInstaller_UpgradeToVersion5ExW(i $PreviousVersion, w r2, i 0, w '$ReportFile') i .r0 ?u"
   ${If} $0 < 0
