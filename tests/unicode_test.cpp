@@ -30,16 +30,6 @@ std::string Bytes(const std::string &tag)
     return tag + std::string("\0\r\n\xff\x1a\n", 6) + tag;
 }
 
-std::string Setting(const char *name)
-{
-    std::string bytes;
-    if (!HostRegGet(OS_HKEY_CURRENT_USER, name, &bytes))
-        return "<absent>";
-    while (!bytes.empty() && bytes.back() == '\0')
-        bytes.pop_back();
-    return bytes;
-}
-
 bool LogHasMessage(const std::vector<LogEntry> &entries, const std::string &message)
 {
     for (const LogEntry &e : entries)
@@ -89,8 +79,8 @@ TEST_F(UnicodeTest, ProfileAndOldFolderInOtherScriptsAreCarriedOverExactly)
     EXPECT_EQ(HostReadFile(kData + "\\" + kDataFile), Bytes("accounts"));
     EXPECT_EQ(HostReadFile(kData + "\\Automated Backups\\" + kBackup), Bytes("bk1"));
     EXPECT_EQ(HostReadFile(kData + "\\Letters\\" + kLetter), Bytes("letter"));
-    EXPECT_EQ(Setting("DatafilePath"), kData);
-    EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), kData + "\\" + kDataFile);
+    EXPECT_EQ(HostSettingText("DatafilePath"), kData);
+    EXPECT_EQ(HostSettingText("LastLedgerwickOpenedInDataFolder"), kData + "\\" + kDataFile);
 
     // The readme names the data folder, which 1252 can't spell: UTF-8.
     EXPECT_FALSE(HostFolderExists(kOld));
@@ -117,7 +107,7 @@ TEST_F(UnicodeTest, AnsiExportWithACodePagePathGivesTheSameBytesAsBefore)
     EXPECT_EQ(HostGetExports().UpgradeToVersion5(4, "C:\\Programy\\Contabilit\xE9"), 0);
 
     EXPECT_EQ(HostReadFile(data + "\\Accounts.LW"), Bytes("accounts"));
-    EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), data + "\\Accounts.LW");
+    EXPECT_EQ(HostSettingText("LastLedgerwickOpenedInDataFolder"), data + "\\Accounts.LW");
     EXPECT_EQ(HostReadFile(old + " OLD\\_Readme.txt"), ReadmeBytes(data));
     std::vector<LogEntry> entries = ReadLogEntries();
     EXPECT_TRUE(LogHasMessage(entries, "OLDPath: C:\\Programy\\Contabilit\xE9"));

@@ -38,16 +38,6 @@ std::string Join(const std::string &folder, const std::string &name)
     return folder.back() == '\\' ? folder + name : folder + "\\" + name;
 }
 
-std::string Setting(const char *name)
-{
-    std::string bytes;
-    if (!HostRegGet(OS_HKEY_CURRENT_USER, name, &bytes))
-        return "";
-    if (!bytes.empty() && bytes.back() == '\0')
-        bytes.pop_back();
-    return bytes;
-}
-
 Files FilesBelow(const std::string &folder)
 {
     Files files;
@@ -99,10 +89,10 @@ void ExpectEveryFileKept(const Files &before, const std::vector<std::string> &pl
 // The settings name a data folder and a last data file that exist.
 void ExpectSettingsNameWhatExists()
 {
-    std::string data = Setting("DatafilePath");
+    std::string data = HostSettingText("DatafilePath");
     if (!data.empty())
         EXPECT_TRUE(HostFolderExists(data)) << "DatafilePath names a folder that is not there: " << data;
-    std::string last = Setting("LastLedgerwickOpenedInDataFolder");
+    std::string last = HostSettingText("LastLedgerwickOpenedInDataFolder");
     if (!last.empty())
         EXPECT_TRUE(HostFileExists(last)) << "the last data file setting names nothing: " << last;
 }
@@ -402,7 +392,7 @@ TEST_F(UserFilesKeptTest, DataFolderOrLastDataFileInsideTheOldFolderKeepItInPlac
 
         EXPECT_TRUE(HostFolderExists(old));
         EXPECT_FALSE(HostFolderExists(old + " OLD"));
-        std::string dataFolder = Setting("DatafilePath");
+        std::string dataFolder = HostSettingText("DatafilePath");
         ExpectEveryFileKept(before, {dataFolder, data, old});
         ExpectSettingsNameWhatExists();
         if (!c.dataFolder.empty()) {
@@ -410,7 +400,7 @@ TEST_F(UserFilesKeptTest, DataFolderOrLastDataFileInsideTheOldFolderKeepItInPlac
             EXPECT_EQ(HostReadFile(Join(c.dataFolder, "Accounts.LW")), Bytes("accounts"));
             EXPECT_EQ(HostReadFile(Join(c.dataFolder, "Other.LW")), Bytes("already there"));
         } else {
-            EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), c.lastDataFile);
+            EXPECT_EQ(HostSettingText("LastLedgerwickOpenedInDataFolder"), c.lastDataFile);
             EXPECT_EQ(HostReadFile(c.lastDataFile), Bytes("client"));
         }
     }
@@ -450,7 +440,7 @@ TEST_F(UserFilesKeptTest, DataFileThatCouldNotBeCarriedStaysNamedByTheSettings)
         ExpectEveryFileKept(before, {data, renamed});
         EXPECT_EQ(HostReadFile(Join(renamed, "Accounts.LW")), Bytes("accounts"));
         EXPECT_FALSE(HostFileExists(Join(renamed, "Accounts.OLD")));
-        EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), Join(renamed, "Accounts.LW"));
+        EXPECT_EQ(HostSettingText("LastLedgerwickOpenedInDataFolder"), Join(renamed, "Accounts.LW"));
         ExpectSettingsNameWhatExists();
         std::vector<LogEntry> entries = ReadLogEntries();
         EXPECT_TRUE(LogHas(entries, "TransferUserFiles",
@@ -551,7 +541,7 @@ TEST_F(UserFilesKeptTest, RunCutOffAfterTheDataFileWasReExtendedEndsAsAnUninterr
     EXPECT_EQ(HostTree(data), std::vector<std::string>{"Accounts.LW"});
     EXPECT_EQ(HostTree(old + " OLD"), (std::vector<std::string>{"Accounts.OLD", "_Readme.txt"}));
     EXPECT_EQ(HostReadFile(Join(old + " OLD", "Accounts.OLD")), Bytes("accounts"));
-    EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), Join(data, "Accounts.LW"));
+    EXPECT_EQ(HostSettingText("LastLedgerwickOpenedInDataFolder"), Join(data, "Accounts.LW"));
     EXPECT_TRUE(LogHas(ReadLogEntries(), "TransferUserFiles",
                        "INFO Already carried, kept as it is: " + Join(old, "Accounts.OLD")));
 }
@@ -610,8 +600,8 @@ TEST_F(UserFilesKeptTest, CustomDataFolderIsStoredWhenTheOldFolderIsGone)
 
     EXPECT_EQ(Upgrade(4, "C:\\lwtest\\NoSuchFolder"), 0);
 
-    EXPECT_EQ(Setting("DatafilePath"), custom);
-    EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), Join(custom, "Accounts.LW"));
+    EXPECT_EQ(HostSettingText("DatafilePath"), custom);
+    EXPECT_EQ(HostSettingText("LastLedgerwickOpenedInDataFolder"), Join(custom, "Accounts.LW"));
     ExpectSettingsNameWhatExists();
 }
 

@@ -33,6 +33,8 @@ void HostRegSetText(OsRootKey root, const char *name, const char *text); // REG_
 // The stored bytes, or false when the value (or key) is missing.
 bool HostRegGet(OsRootKey root, const char *name, std::string *bytes, unsigned long *type = nullptr);
 void HostRegDelete(OsRootKey root, const char *name);
+// A per-user setting's text without its terminators; "" when it is absent.
+std::string HostSettingText(const char *name);
 
 // Files (binary, exact bytes) over the platform layer.
 void HostWriteFile(const std::string &path, const std::string &bytes);

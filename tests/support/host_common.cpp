@@ -41,6 +41,16 @@ bool HostRegGet(OsRootKey root, const char *name, std::string *bytes, unsigned l
     return status == 0;
 }
 
+std::string HostSettingText(const char *name)
+{
+    std::string bytes;
+    if (!HostRegGet(OS_HKEY_CURRENT_USER, name, &bytes))
+        return "";
+    while (!bytes.empty() && bytes.back() == '\0')
+        bytes.pop_back();
+    return bytes;
+}
+
 void HostRegDelete(OsRootKey root, const char *name)
 {
     OsKey key;
