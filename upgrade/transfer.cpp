@@ -96,17 +96,30 @@ typedef struct RuleCall {
     int sameFolder;
 } RuleCall;
 
-// 1 when the rule lets the action take oldFile, whose name is name.
+// What the rule says of oldFile, whose name is name.
+enum { RULE_TAKES, RULE_KEEPS, RULE_ALREADY_CARRIED };
+
+// The verdict, with newFile (OS_PATH_BUFFER) set to the file of its name in
+// the data folder, or "" when there is none to compare with.
+static int Judge(const RuleCall *call, const char *oldFile, const char *name, char *newFile)
+{
+    if (call->sameFolder || !TextCopyPath(newFile, call->newFolder) || !OsPathAppend(newFile, name)) {
+        newFile[0] = '\0';
+        return RULE_KEEPS;
+    }
+    if (IsCarriedDataFile(oldFile, name, call->newFolder))
+        return RULE_ALREADY_CARRIED;
+    int takes = call->rule == KEEP_UNLESS_IDENTICAL
+                    ? IsIdenticalCopy(oldFile, newFile)
+                    : FileAttributesAsPlanned(newFile) == OS_INVALID_FILE_ATTRIBUTES ||
+                          IsIdenticalCopy(oldFile, newFile);
+    return takes ? RULE_TAKES : RULE_KEEPS;
+}
+
 static int RuleAllows(const RuleCall *call, const char *oldFile, const char *name)
 {
     char newFile[OS_PATH_BUFFER];
-    int placed = !call->sameFolder && TextCopyPath(newFile, call->newFolder) &&
-                 OsPathAppend(newFile, name);
-    if (!placed || IsCarriedDataFile(oldFile, name, call->newFolder))
-        return 0;
-    if (call->rule == KEEP_UNLESS_IDENTICAL)
-        return IsIdenticalCopy(oldFile, newFile);
-    return FileAttributesAsPlanned(newFile) == OS_INVALID_FILE_ATTRIBUTES || IsIdenticalCopy(oldFile, newFile);
+    return Judge(call, oldFile, name, newFile) == RULE_TAKES;
 }
 
 // The engine's say on each file its patterns selected: the same judgement
@@ -141,12 +154,14 @@ static void RefuseWhatTheRuleKeeps(const RuleCall *call, const char *oldFolder, 
         char oldFile[OS_PATH_BUFFER];
         if (!TextCopyPath(oldFile, folder) || !TextAppendPath(oldFile, entry.name))
             continue; // the engine can't reach it either
-        if (!MatchesAny(oldFile, patterns, patternCount) || RuleAllows(call, oldFile, entry.name))
+        if (!MatchesAny(oldFile, patterns, patternCount))
             continue;
         char newFile[OS_PATH_BUFFER];
-        int placed = !call->sameFolder && TextCopyPath(newFile, call->newFolder) &&
-                     OsPathAppend(newFile, entry.name);
-        if (placed && IsCarriedDataFile(oldFile, entry.name, call->newFolder)) {
+        int verdict = Judge(call, oldFile, entry.name, newFile);
+        int placed = newFile[0] != '\0';
+        if (verdict == RULE_TAKES)
+            continue;
+        if (verdict == RULE_ALREADY_CARRIED) {
             if (call->rule == COPY_UNLESS_DIFFERENT)
                 LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_INFO, "Already carried, kept as it is: %s", oldFile);
         } else if (call->rule == KEEP_UNLESS_IDENTICAL && call->action == FILE_DELETE) {
