@@ -56,22 +56,19 @@ int PathIdentityForm(const char *path, char *out)
     return TextCopyPath(out, full);
 }
 
-static int SameIdentity(const char *formA, const char *formB)
-{
-    if (OsNamesEqualNoCase(formA, formB))
-        return 1;
-    OsFileId a;
-    OsFileId b;
-    return OsGetFileId(formA, &a) && OsGetFileId(formB, &b) && a.volume == b.volume && a.index == b.index;
-}
-
 int SamePath(const char *a, const char *b)
 {
+    // Two paths that both exist name one thing exactly when the file system
+    // says so; asking it first spares the long-name look-ups, which read a
+    // whole folder where it is large.
+    int same = OsSameFile(a, b);
+    if (same != -1)
+        return same;
     char formA[OS_PATH_BUFFER];
     char formB[OS_PATH_BUFFER];
     if (!PathIdentityForm(a, formA) || !PathIdentityForm(b, formB))
         return 0;
-    return SameIdentity(formA, formB);
+    return OsNamesEqualNoCase(formA, formB);
 }
 
 int PathIsAtOrBelow(const char *path, const char *folder)
@@ -80,15 +77,10 @@ int PathIsAtOrBelow(const char *path, const char *folder)
     char folderForm[OS_PATH_BUFFER];
     if (!PathIdentityForm(path, form) || !PathIdentityForm(folder, folderForm))
         return 0;
-    OsFileId folderId;
-    int folderHasId = OsGetFileId(folderForm, &folderId);
     // Each folder on the way up is asked: by its text, then by what it is,
     // so a way in through a link or another drive letter counts too.
     do {
-        if (OsNamesEqualNoCase(form, folderForm))
-            return 1;
-        OsFileId id;
-        if (folderHasId && OsGetFileId(form, &id) && id.volume == folderId.volume && id.index == folderId.index)
+        if (OsNamesEqualNoCase(form, folderForm) || OsSameFile(form, folderForm) == 1)
             return 1;
     } while (ToParent(form));
     return 0;

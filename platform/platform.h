@@ -279,15 +279,13 @@ int OsGetFullPathName(const char *path, char *out);
 // not exist or the result does not fit.
 int OsGetLongPathName(const char *path, char *out);
 
-// What a file or folder is, not what it is called: the volume and the file
-// index (GetFileInformationByHandle on a handle opened with backup
-// semantics, so folders open too). Links are followed.
-typedef struct OsFileId {
-    unsigned long long volume;
-    unsigned long long index;
-} OsFileId;
-// 1 with *id filled when the path exists and could be opened, else 0.
-int OsGetFileId(const char *path, OsFileId *id);
+// Whether two paths reach one file or folder, by what it is rather than what
+// it is called: both opened with backup semantics (folders open too, links
+// are followed), compared by file index, and by volume only where the
+// indexes match (under Wine the volume costs a hundred times the index).
+// 1 when one, 0 when not, -1 when either can't be opened or its file system
+// keeps no index (it reads 0).
+int OsSameFile(const char *a, const char *b);
 
 // Compares two names without regard to case as the file system does
 // (CompareStringOrdinal with ignore-case over the whole text, not only A to

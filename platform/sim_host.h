@@ -129,7 +129,7 @@ typedef enum SimOperation {
     SIM_OP_ALLOC,
     SIM_OP_GET_FULL_PATH_NAME,
     SIM_OP_GET_LONG_PATH_NAME,
-    SIM_OP_GET_FILE_ID,
+    SIM_OP_SAME_FILE,
     SIM_OP_SLEEP,
     SIM_OP_FFLUSH,
     SIM_OP_COUNT,

@@ -18,7 +18,7 @@ dll=$2
 def="$(dirname "$0")/../installer/Upgrade.def"
 rc="$(dirname "$0")/../installer/Upgrade.rc"
 windres=${objdump%objdump}windres
-allowed_imports="kernel32.dll advapi32.dll shell32.dll shlwapi.dll imagehlp.dll user32.dll msvcrt.dll"
+allowed_imports="kernel32.dll ntdll.dll advapi32.dll shell32.dll shlwapi.dll imagehlp.dll user32.dll msvcrt.dll"
 
 dump=$("$objdump" -p "$dll")
 

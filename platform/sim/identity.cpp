@@ -5,24 +5,32 @@
 
 #include <sys/stat.h>
 
-int OsGetFileId(const char *path, OsFileId *id)
+// The device and inode behind a path, following its links as CreateFile
+// does. 0 with the last error set when it can't be reached.
+static int FileIdentity(const char *path, struct stat *st)
 {
-    SimCountCall(SIM_OP_GET_FILE_ID, 0);
     SimPath p;
     unsigned long error;
-    if (!path || !id || !SimResolve(path, &p, &error)) {
+    if (!path || !SimResolve(path, &p, &error)) {
         SimSetLastError(path ? error : OS_ERROR_INVALID_PARAMETER);
         return 0;
     }
-    struct stat st;
-    // Opening a path follows its links, as CreateFile does.
-    if (!p.exists || stat(p.posix, &st) != 0) {
+    if (!p.exists || stat(p.posix, st) != 0) {
         SimSetLastError(SimMissingError(&p));
         return 0;
     }
-    id->volume = (unsigned long long)st.st_dev;
-    id->index = (unsigned long long)st.st_ino;
     return 1;
+}
+
+int OsSameFile(const char *a, const char *b)
+{
+    SimCountCall(SIM_OP_SAME_FILE, 0);
+    if (SimFaultHit(SIM_OP_SAME_FILE, 0, a, b))
+        return -1;
+    struct stat first, second;
+    if (!FileIdentity(a, &first) || !FileIdentity(b, &second))
+        return -1;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 // The next code point of UTF-8 text; a stray byte stands for itself, so

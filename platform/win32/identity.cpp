@@ -4,6 +4,8 @@
 
 #include "platform/win32/wide.h"
 
+#include <winternl.h>
+
 int OsGetFullPathName(const char *path, char *out)
 {
     if (out == NULL)
@@ -40,30 +42,55 @@ int OsGetLongPathName(const char *path, char *out)
     return 1;
 }
 
-int OsGetFileId(const char *path, OsFileId *id)
+// No access asked for: a file another process holds open without sharing
+// still opens, to be told apart.
+static HANDLE OpenForIdentity(const char *path)
 {
-    if (path == NULL || id == NULL)
-        return 0;
-    // No access asked for: the identity of a file another process holds
-    // open without sharing can still be read.
     WCHAR wide[WIDE_PATH_UNITS];
-    if (!Utf8ToWidePath(path, wide))
+    if (path == NULL || !Utf8ToWidePath(path, wide))
+        return INVALID_HANDLE_VALUE;
+    return CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, NULL);
+}
+
+// The file index alone, without the volume GetFileInformationByHandle also
+// asks for. 0 when the file system keeps none.
+static ULONGLONG FileIndex(HANDLE file)
+{
+    struct {
+        LARGE_INTEGER indexNumber;
+    } internal; // FILE_INTERNAL_INFORMATION
+    IO_STATUS_BLOCK status;
+    if (NtQueryInformationFile(file, &status, &internal, sizeof internal, (FILE_INFORMATION_CLASS)6) != 0)
         return 0;
-    HANDLE file = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    BY_HANDLE_FILE_INFORMATION info;
-    int ok = GetFileInformationByHandle(file, &info) ? 1 : 0;
-    DWORD error = GetLastError();
-    CloseHandle(file);
-    if (!ok) {
+    return (ULONGLONG)internal.indexNumber.QuadPart;
+}
+
+static int SameVolume(HANDLE a, HANDLE b)
+{
+    BY_HANDLE_FILE_INFORMATION first, second;
+    if (!GetFileInformationByHandle(a, &first) || !GetFileInformationByHandle(b, &second))
+        return -1;
+    return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber;
+}
+
+int OsSameFile(const char *a, const char *b)
+{
+    HANDLE first = OpenForIdentity(a);
+    if (first == INVALID_HANDLE_VALUE)
+        return -1;
+    HANDLE second = OpenForIdentity(b);
+    if (second == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        CloseHandle(first);
         SetLastError(error);
-        return 0;
+        return -1;
     }
-    id->volume = info.dwVolumeSerialNumber;
-    id->index = ((unsigned long long)info.nFileIndexHigh << 32) | info.nFileIndexLow;
-    return 1;
+    ULONGLONG firstIndex = FileIndex(first), secondIndex = FileIndex(second);
+    int same = firstIndex == 0 || secondIndex == 0 ? -1 : firstIndex != secondIndex ? 0 : SameVolume(first, second);
+    CloseHandle(first);
+    CloseHandle(second);
+    return same;
 }
 
 int OsNamesEqualNoCase(const char *a, const char *b)
