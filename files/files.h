@@ -31,6 +31,9 @@ int PathIdentityForm(const char *path, char *out);
 int SamePath(const char *a, const char *b);
 // 1 when path is folder or lies anywhere below it.
 int PathIsAtOrBelow(const char *path, const char *folder);
+// The same for two paths already in their identity form, sparing the
+// look-ups that make a form when one path is asked about again and again.
+int FormIsAtOrBelow(const char *form, const char *folderForm);
 // 1 for a full path: a drive letter, a colon and a separator, or a UNC path
 // with server and share. Relative, drive-relative and device paths are not.
 int IsFullPath(const char *path);

@@ -61,9 +61,17 @@ int SamePath(const char *a, const char *b)
     // Two paths that both exist name one thing exactly when the file system
     // says so; asking it first spares the long-name look-ups, which read a
     // whole folder where it is large.
+    if (!HasText(a) || !HasText(b))
+        return 0;
     int same = OsSameFile(a, b);
     if (same != -1)
         return same;
+    // A path that exists and one that does not are two: no long names to
+    // look up for a folder that is still to be made.
+    int aExists = OsGetFileAttributes(a) != OS_INVALID_FILE_ATTRIBUTES;
+    int bExists = OsGetFileAttributes(b) != OS_INVALID_FILE_ATTRIBUTES;
+    if (aExists != bExists)
+        return 0;
     char formA[OS_PATH_BUFFER];
     char formB[OS_PATH_BUFFER];
     if (!PathIdentityForm(a, formA) || !PathIdentityForm(b, formB))
@@ -75,14 +83,21 @@ int PathIsAtOrBelow(const char *path, const char *folder)
 {
     char form[OS_PATH_BUFFER];
     char folderForm[OS_PATH_BUFFER];
-    if (!PathIdentityForm(path, form) || !PathIdentityForm(folder, folderForm))
+    return PathIdentityForm(path, form) && PathIdentityForm(folder, folderForm) &&
+           FormIsAtOrBelow(form, folderForm);
+}
+
+int FormIsAtOrBelow(const char *form, const char *folderForm)
+{
+    char up[OS_PATH_BUFFER];
+    if (!HasText(form) || !HasText(folderForm) || !TextCopyPath(up, form))
         return 0;
     // Each folder on the way up is asked: by its text, then by what it is,
     // so a way in through a link or another drive letter counts too.
     do {
-        if (OsNamesEqualNoCase(form, folderForm) || OsSameFile(form, folderForm) == 1)
+        if (OsNamesEqualNoCase(up, folderForm) || OsSameFile(up, folderForm) == 1)
             return 1;
-    } while (ToParent(form));
+    } while (ToParent(up));
     return 0;
 }
 

@@ -3,6 +3,10 @@
 #include "files/files.h"
 #include "support/host.h"
 
+#ifndef _WIN32
+#include "platform/sim_host.h"
+#endif
+
 #include <string.h>
 #include <string>
 
@@ -114,6 +118,57 @@ TEST_F(PathHelpersTest, ExistenceTestsUseTheirOwnTruthValues)
     EXPECT_EQ(HasText(""), 0);
     EXPECT_EQ(HasText("x"), 1);
 }
+
+// Existing paths are told apart by what they are, missing ones by their
+// full, long form; a copy with the same bytes is never the same file.
+const struct SamePathCase {
+    const char *a, *b;
+    int same;
+} kSamePathCases[] = {
+    {"C:\\lwtest\\Books\\Data.LW", "c:/LWTEST/books/DATA.lw", 1},
+    {"C:\\lwtest\\Books\\Data.LW", "C:\\lwtest\\Other\\..\\Books\\.\\Data.LW", 1},
+    {"C:\\lwtest\\Books", "C:\\lwtest\\Books.", 1},
+    {"C:\\lwtest\\Books", "C:\\lwtest\\Books\\", 1},
+    {"C:\\lwtest\\Books\\Data.LW", "C:\\lwtest\\Copy\\Data.LW", 0},
+    {"C:\\lwtest\\Books", "C:\\lwtest\\Copy", 0},
+    {"C:\\lwtest\\Books\\Missing.LW", "c:\\LWTEST\\books\\MISSING.lw", 1},
+    {"C:\\lwtest\\Books\\Missing.LW", "C:\\lwtest\\Books\\Data.LW", 0},
+    {"C:\\lwtest\\Books\\Missing.LW", "C:\\lwtest\\Copy\\Missing.LW", 0},
+    {"", "", 0},
+};
+
+void LayOutSamePathCases()
+{
+    HostWriteFile("C:\\lwtest\\Books\\Data.LW", "same bytes");
+    HostWriteFile("C:\\lwtest\\Copy\\Data.LW", "same bytes");
+    HostMakeFolder("C:\\lwtest\\Other");
+}
+
+TEST_F(PathHelpersTest, SamePathAsksWhatAPathIsThenHowItIsWritten)
+{
+    LayOutSamePathCases();
+    for (const SamePathCase &c : kSamePathCases) {
+        EXPECT_EQ(SamePath(c.a, c.b), c.same) << c.a << " / " << c.b;
+        EXPECT_EQ(SamePath(c.b, c.a), c.same) << c.b << " / " << c.a;
+    }
+    EXPECT_EQ(OsSameFile("C:\\lwtest\\Books\\Data.LW", "C:\\lwtest\\Copy\\Data.LW"), 0);
+    EXPECT_EQ(OsSameFile("C:\\lwtest\\Books\\Missing.LW", "C:\\lwtest\\Books\\Missing.LW"), -1);
+    EXPECT_EQ(IsIdenticalCopy("C:\\lwtest\\Books\\Data.LW", "C:\\lwtest\\Copy\\Data.LW"), 1);
+    EXPECT_EQ(IsIdenticalCopy("C:\\lwtest\\Books\\Data.LW", "c:/lwtest/BOOKS/data.lw"), 0);
+}
+
+#ifndef _WIN32
+// Where the file system can't say what a path is (it can't be opened, or
+// keeps no file index), the written forms still give the same answers.
+TEST_F(PathHelpersTest, SamePathFallsBackToTheFormsWhereTheFileSystemCannotTell)
+{
+    LayOutSamePathCases();
+    int fault = SimFailOperation(SIM_OP_SAME_FILE, "", OS_ERROR_ACCESS_DENIED);
+    for (const SamePathCase &c : kSamePathCases)
+        EXPECT_EQ(SamePath(c.a, c.b), c.same) << c.a << " / " << c.b;
+    EXPECT_GT(SimFaultFired(fault, nullptr, 0), 0ul);
+}
+#endif
 
 TEST_F(PathHelpersTest, EnsureFolderExistsCreatesTheWholeChain)
 {

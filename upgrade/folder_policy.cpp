@@ -16,9 +16,15 @@ static const int kSystemFolders[] = {
     OS_CSIDL_COMMON_DOCUMENTS, OS_CSIDL_PROGRAM_FILES, OS_CSIDL_PROGRAM_FILESX86,
 };
 
-static int HoldsOrIs(const char *oldPath, const char *folder)
+// Whether folder is the old folder or inside it (holds), and, when asked,
+// whether the old folder is inside folder (within). form is the old folder's
+// identity form, made once for all the folders it is held against.
+static int Overlaps(const char *form, const char *folder, int within)
 {
-    return HasText(folder) && PathIsAtOrBelow(folder, oldPath);
+    char folderForm[OS_PATH_BUFFER];
+    if (!HasText(folder) || !PathIdentityForm(folder, folderForm))
+        return 0;
+    return FormIsAtOrBelow(folderForm, form) || (within && FormIsAtOrBelow(form, folderForm));
 }
 
 const char *OldFolderRefusal(const char *oldPath, const char *newDatafilePath)
@@ -36,12 +42,13 @@ const char *OldFolderRefusal(const char *oldPath, const char *newDatafilePath)
 
     char folder[OS_PATH_BUFFER];
     unsigned length = OsGetWindowsDirectory(folder, sizeof folder);
-    if (length > 0 && length < sizeof folder && (PathIsAtOrBelow(form, folder) || HoldsOrIs(form, folder)))
+    if (length > 0 && length < sizeof folder && Overlaps(form, folder, 1))
         return "the Windows folder, or in it";
     for (unsigned i = 0; i < sizeof kSystemFolders / sizeof kSystemFolders[0]; i++) {
-        if (!OsSHGetFolderPathFromLocation(kSystemFolders[i], folder))
+        // The path alone is wanted: an item list costs the shell far more.
+        if (!OsSHGetSpecialFolderPath(kSystemFolders[i], folder, 0))
             continue;
-        if (HoldsOrIs(form, folder))
+        if (Overlaps(form, folder, 0))
             return "a system or user folder, or one that holds one";
     }
     if (HasText(newDatafilePath) && PathIsAtOrBelow(form, newDatafilePath))
