@@ -187,6 +187,15 @@ void OsSetLastError(unsigned long error);
 
 // OS_INVALID_FILE_ATTRIBUTES when nothing is there (or path is null).
 unsigned long OsGetFileAttributes(const char *path);
+// GetFileAttributesExW: what the file system keeps of a path, without opening
+// it. lastWrite counts 100 ns steps; CopyFile gives the copy its original's.
+typedef struct OsFileFacts {
+    unsigned long attributes;
+    unsigned long long size;
+    unsigned long long lastWrite;
+} OsFileFacts;
+// 1 with *facts filled when the path exists, else 0 and the last error.
+int OsGetFileFacts(const char *path, OsFileFacts *facts);
 // Sets the attribute bits (OS_FILE_ATTRIBUTE_NORMAL clears read-only, hidden
 // and system). Non-zero on success, 0 when the path does not exist.
 int OsSetFileAttributes(const char *path, unsigned long attributes);

@@ -132,6 +132,7 @@ typedef enum SimOperation {
     SIM_OP_SAME_FILE,
     SIM_OP_SLEEP,
     SIM_OP_FFLUSH,
+    SIM_OP_GET_FILE_FACTS,
     SIM_OP_COUNT,
     // Not an operation but a class of them, for SimArmFault and SimCallCount:
     // every call that changes what is stored (copy, move, rename, delete,

@@ -316,6 +316,39 @@ TEST_F(TransferTest, EarlierCopiesAreDeletedOnlyWhereAnIdenticalCopyStands)
     }
 }
 
+// Files of the data folder with the size and last-write time of their
+// namesakes in the old folder, but other bytes: nothing is carried over them,
+// retired or deleted, and each refusal is told once.
+TEST_F(TransferTest, FileThatOnlyLooksLikeItsCopyIsNoCopy)
+{
+    HostWriteFile(Old("Accounts.LW"), Bytes("accounts"));
+    HostWriteFile(New("Accounts.LW"), Bytes("ACCOUNTS"));
+    HostWriteFile(Old("Books.OLD"), Bytes("books"));
+    HostWriteFile(New("Books.OLD"), Bytes("BOOKS"));
+    for (const char *name : {"Accounts.LW", "Books.OLD"}) {
+        HostCopyFileTime(Old(name), New(name));
+        OsFileFacts old, copy;
+        ASSERT_TRUE(OsGetFileFacts(Old(name).c_str(), &old) && OsGetFileFacts(New(name).c_str(), &copy));
+        ASSERT_EQ(old.size, copy.size) << name;
+        ASSERT_EQ(old.lastWrite, copy.lastWrite) << name;
+    }
+    Transfer();
+
+    EXPECT_EQ(HostTree(kOld), (std::vector<std::string>{"Accounts.LW", "Books.OLD"}));
+    EXPECT_EQ(HostReadFile(Old("Accounts.LW")), Bytes("accounts"));
+    EXPECT_EQ(HostReadFile(Old("Books.OLD")), Bytes("books"));
+    EXPECT_EQ(HostReadFile(New("Accounts.LW")), Bytes("ACCOUNTS"));
+    EXPECT_EQ(HostReadFile(New("Books.OLD")), Bytes("BOOKS"));
+    auto lines = ReadLog();
+    for (const LogLine &refusal :
+         {T("Not Copied: " + Old("Accounts.LW") + ", a different file of that name is in new datafile folder", "ERROR"),
+          T("Not Copied: " + Old("Books.OLD") + ", a different file of that name is in new datafile folder", "ERROR"),
+          T("Not Deleted: " + Old("Books.OLD") + ", no identical copy in new datafile folder", "ERROR"),
+          T("Not Carried: " + Old("Accounts.LW") + ", no identical copy in new datafile folder, kept under its name",
+            "ERROR")})
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), refusal), 1) << refusal;
+}
+
 TEST_F(TransferTest, OverLongOrMissingFoldersAreRefusedNotCut)
 {
     const std::string longName(300, 'x');

@@ -99,9 +99,24 @@ typedef struct RuleCall {
 // What the rule says of oldFile, whose name is name.
 enum { RULE_TAKES, RULE_KEEPS, RULE_ALREADY_CARRIED };
 
+// Whether newFile looks like a copy of oldFile by what the file system keeps
+// of both: size and last-write time (CopyFile keeps the time). A forecast
+// only, for the list of what stays: the bytes decide where a file is acted
+// on. Never in a preview, where a planned copy has no facts yet.
+static int LooksLikeCopy(const char *oldFile, const char *newFile)
+{
+    OsFileFacts a;
+    OsFileFacts b;
+    return !ReportPreviewing() && OsGetFileFacts(oldFile, &a) && OsGetFileFacts(newFile, &b) &&
+           !(a.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) && !(b.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) &&
+           a.size == b.size && a.lastWrite == b.lastWrite;
+}
+
 // The verdict, with newFile (OS_PATH_BUFFER) set to the file of its name in
-// the data folder, or "" when there is none to compare with.
-static int Judge(const RuleCall *call, const char *oldFile, const char *name, char *newFile)
+// the data folder, or "" when there is none to compare with. A forecast takes
+// a file that looks like its copy for identical without reading the bytes:
+// each data file's bytes are then read once, where it is acted on, not twice.
+static int Judge(const RuleCall *call, const char *oldFile, const char *name, char *newFile, int forecast)
 {
     if (call->sameFolder || !TextCopyPath(newFile, call->newFolder) || !OsPathAppend(newFile, name)) {
         newFile[0] = '\0';
@@ -109,27 +124,51 @@ static int Judge(const RuleCall *call, const char *oldFile, const char *name, ch
     }
     if (IsCarriedDataFile(oldFile, name, call->newFolder))
         return RULE_ALREADY_CARRIED;
-    int takes = call->rule == KEEP_UNLESS_IDENTICAL
-                    ? IsIdenticalCopy(oldFile, newFile)
-                    : FileAttributesAsPlanned(newFile) == OS_INVALID_FILE_ATTRIBUTES ||
-                          IsIdenticalCopy(oldFile, newFile);
-    return takes ? RULE_TAKES : RULE_KEEPS;
+    if (call->rule == COPY_UNLESS_DIFFERENT && FileAttributesAsPlanned(newFile) == OS_INVALID_FILE_ATTRIBUTES)
+        return RULE_TAKES;
+    int identical = (forecast && LooksLikeCopy(oldFile, newFile)) || IsIdenticalCopy(oldFile, newFile);
+    return identical ? RULE_TAKES : RULE_KEEPS;
 }
 
-static int RuleAllows(const RuleCall *call, const char *oldFile, const char *name)
+// The lines for a file the rule keeps where it is (verdict not RULE_TAKES).
+static void LogKept(const RuleCall *call, const char *oldFile, int verdict, const char *newFile)
 {
-    char newFile[OS_PATH_BUFFER];
-    return Judge(call, oldFile, name, newFile) == RULE_TAKES;
+    int placed = newFile[0] != '\0';
+    if (verdict == RULE_ALREADY_CARRIED) {
+        if (call->rule == COPY_UNLESS_DIFFERENT)
+            LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_INFO, "Already carried, kept as it is: %s", oldFile);
+    } else if (call->rule == KEEP_UNLESS_IDENTICAL && call->action == FILE_DELETE) {
+        LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
+                   "Not Deleted: %s, no identical copy in new datafile folder", oldFile);
+        ReportKeptUnlessIdentical(oldFile, placed ? newFile : nullptr);
+    } else if (call->rule == KEEP_UNLESS_IDENTICAL) {
+        LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
+                   "Not Carried: %s, no identical copy in new datafile folder, kept under its name", oldFile);
+        ReportKeptUnlessIdentical(oldFile, placed ? newFile : nullptr);
+    } else {
+        // Kept or not, the file's fate is told where it is deleted or
+        // given the ".OLD" name.
+        LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
+                   "Not Copied: %s, a different file of that name is in new datafile folder", oldFile);
+    }
 }
 
-// The engine's say on each file its patterns selected: the same judgement
-// that RefuseWhatTheRuleKeeps logged beforehand.
+// The engine's say on each file its patterns selected, from the bytes.
 static int SelectByRule(const char *sourceFile, void *context)
 {
+    const RuleCall *call = (const RuleCall *)context;
     char name[OS_PATH_BUFFER];
+    char newFile[OS_PATH_BUFFER];
     if (!FileNameOfPath(sourceFile, name, 1))
         return 0;
-    return RuleAllows((const RuleCall *)context, sourceFile, name);
+    int verdict = Judge(call, sourceFile, name, newFile, 0);
+    if (verdict == RULE_TAKES)
+        return 1;
+    // The list beforehand forecast this one as carried: its size and time
+    // matched, its bytes do not. Its lines come here instead.
+    if (verdict == RULE_KEEPS && newFile[0] != '\0' && LooksLikeCopy(sourceFile, newFile))
+        LogKept(call, sourceFile, verdict, newFile);
+    return 0;
 }
 
 // Logs, before the action's own lines, every file directly in oldFolder that
@@ -157,27 +196,9 @@ static void RefuseWhatTheRuleKeeps(const RuleCall *call, const char *oldFolder, 
         if (!MatchesAny(oldFile, patterns, patternCount))
             continue;
         char newFile[OS_PATH_BUFFER];
-        int verdict = Judge(call, oldFile, entry.name, newFile);
-        int placed = newFile[0] != '\0';
-        if (verdict == RULE_TAKES)
-            continue;
-        if (verdict == RULE_ALREADY_CARRIED) {
-            if (call->rule == COPY_UNLESS_DIFFERENT)
-                LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_INFO, "Already carried, kept as it is: %s", oldFile);
-        } else if (call->rule == KEEP_UNLESS_IDENTICAL && call->action == FILE_DELETE) {
-            LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
-                       "Not Deleted: %s, no identical copy in new datafile folder", oldFile);
-            ReportKeptUnlessIdentical(oldFile, placed ? newFile : nullptr);
-        } else if (call->rule == KEEP_UNLESS_IDENTICAL) {
-            LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
-                       "Not Carried: %s, no identical copy in new datafile folder, kept under its name", oldFile);
-            ReportKeptUnlessIdentical(oldFile, placed ? newFile : nullptr);
-        } else {
-            // Kept or not, the file's fate is told where it is deleted or
-            // given the ".OLD" name.
-            LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR,
-                       "Not Copied: %s, a different file of that name is in new datafile folder", oldFile);
-        }
+        int verdict = Judge(call, oldFile, entry.name, newFile, 1);
+        if (verdict != RULE_TAKES)
+            LogKept(call, oldFile, verdict, newFile);
     } while (OsFindNext(handle, &entry) == 0);
     OsFindClose(handle);
 }

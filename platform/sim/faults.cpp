@@ -16,7 +16,7 @@ static const char *const kOperationNames[] = {
     "GetPrivateProfileString", "SHGetSpecialFolderPath", "SHGetFolderPathFromLocation", "GetDriveType",
     "GetWindowsDirectory", "GetLocalTime", "GetWindowText", "PathAppend", "PathAddBackslash",
     "PathRemoveBackslash", "PathMatchSpec", "PathStripToRoot", "Alloc", "GetFullPathName", "GetLongPathName",
-    "SameFile", "Sleep", "Fflush",
+    "SameFile", "Sleep", "Fflush", "GetFileFacts",
 };
 static_assert(sizeof kOperationNames / sizeof kOperationNames[0] == SIM_OP_COUNT, "a name per operation");
 

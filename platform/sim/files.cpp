@@ -107,6 +107,27 @@ unsigned long OsGetFileAttributes(const char *path)
     return SimAttributesOf(p.posix, &p.st);
 }
 
+int OsGetFileFacts(const char *path, OsFileFacts *facts)
+{
+    SimCountCall(SIM_OP_GET_FILE_FACTS, 0);
+    if (SimFaultHit(SIM_OP_GET_FILE_FACTS, 0, path, NULL))
+        return 0;
+    SimPath p;
+    unsigned long error;
+    if (!facts || !SimResolve(path, &p, &error)) {
+        SimSetLastError(facts ? error : OS_ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (!p.exists) {
+        SimSetLastError(SimMissingError(&p));
+        return 0;
+    }
+    facts->attributes = SimAttributesOf(p.posix, &p.st);
+    facts->size = (p.st.st_mode & S_IFMT) == S_IFDIR ? 0 : (unsigned long long)p.st.st_size;
+    facts->lastWrite = (unsigned long long)p.st.st_mtim.tv_sec * 10000000ull + p.st.st_mtim.tv_nsec / 100;
+    return 1;
+}
+
 int OsSetFileAttributes(const char *path, unsigned long attributes)
 {
     SimCountCall(SIM_OP_SET_FILE_ATTRIBUTES, 1);

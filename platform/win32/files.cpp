@@ -23,6 +23,20 @@ unsigned long OsGetFileAttributes(const char *path)
     return GetFileAttributesW(wide);
 }
 
+int OsGetFileFacts(const char *path, OsFileFacts *facts)
+{
+    WCHAR wide[WIDE_PATH_UNITS];
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path == NULL || facts == NULL || !Utf8ToWidePath(path, wide) ||
+        !GetFileAttributesExW(wide, GetFileExInfoStandard, &data))
+        return 0;
+    facts->attributes = data.dwFileAttributes;
+    facts->size = ((unsigned long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+    facts->lastWrite = ((unsigned long long)data.ftLastWriteTime.dwHighDateTime << 32) |
+                       data.ftLastWriteTime.dwLowDateTime;
+    return 1;
+}
+
 int OsSetFileAttributes(const char *path, unsigned long attributes)
 {
     WCHAR wide[WIDE_PATH_UNITS];

@@ -40,6 +40,8 @@ std::string HostSettingText(const char *name);
 void HostWriteFile(const std::string &path, const std::string &bytes);
 std::string HostReadFile(const std::string &path); // "" and a test failure when missing
 bool HostFileExists(const std::string &path);       // exists and is not a folder
+// Gives to the file its last-write time of from, as CopyFile would.
+void HostCopyFileTime(const std::string &from, const std::string &to);
 bool HostFolderExists(const std::string &path);
 void HostMakeFolder(const std::string &path);       // with every missing parent
 // The names directly in a folder (no "." or ".."), sorted, folders with a

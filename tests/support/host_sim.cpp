@@ -4,10 +4,12 @@
 
 #include "platform/sim_host.h"
 
+#include <fcntl.h>
 #include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // The exports are linked in directly. The references are strong on purpose:
@@ -87,6 +89,17 @@ OsWindow HostCreateWindow(const char *title)
 void HostDestroyWindow(OsWindow window)
 {
     SimDestroyWindow(window);
+}
+
+void HostCopyFileTime(const std::string &from, const std::string &to)
+{
+    char source[4096], target[4096];
+    ASSERT_TRUE(SimHostPath(from.c_str(), source, sizeof source)) << from;
+    ASSERT_TRUE(SimHostPath(to.c_str(), target, sizeof target)) << to;
+    struct stat st;
+    ASSERT_EQ(stat(source, &st), 0) << from;
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, target, times, 0), 0) << to;
 }
 
 void HostSetDocumentsFolder(const std::string &path)

@@ -127,6 +127,18 @@ static std::wstring Wide(const std::string &utf8)
     return wide;
 }
 
+void HostCopyFileTime(const std::string &from, const std::string &to)
+{
+    HANDLE source = CreateFileW(Wide(from).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE target = CreateFileW(Wide(to).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    FILETIME written;
+    EXPECT_TRUE(source != INVALID_HANDLE_VALUE && target != INVALID_HANDLE_VALUE &&
+                GetFileTime(source, NULL, NULL, &written) && SetFileTime(target, NULL, NULL, &written))
+        << from << " -> " << to;
+    CloseHandle(source);
+    CloseHandle(target);
+}
+
 void HostSetDocumentsFolder(const std::string &path)
 {
     HostMakeFolder(path);
