@@ -135,15 +135,19 @@ int IsRootFolder(const char *path)
     return OsNamesEqualNoCase(form, root);
 }
 
-int SameContents(const char *pathA, const char *pathB)
+// Whether two files hold the same bytes; when distinct is set, 0 as well
+// where both names reach one file.
+static int CompareContents(const char *pathA, const char *pathB, int distinct)
 {
-    // In a preview a copy not yet made holds its original's bytes.
     char realA[OS_PATH_BUFFER];
     char realB[OS_PATH_BUFFER];
     if (!ContentsAsPlanned(pathA, realA) || !ContentsAsPlanned(pathB, realB))
         return 0;
-    if (ReportPreviewing() && OsNamesEqualNoCase(realA, realB))
-        return 1;
+    int previewing = ReportPreviewing();
+    // In a preview a copy not yet made holds its original's bytes, and is
+    // another file all the same.
+    if (previewing && OsNamesEqualNoCase(realA, realB))
+        return !distinct || !SamePath(pathA, pathB);
     OsFile *a = OsFopen(realA, "rb");
     if (a == nullptr)
         return 0;
@@ -152,16 +156,20 @@ int SameContents(const char *pathA, const char *pathB)
         OsFclose(a);
         return 0;
     }
+    int same = 1;
+    if (distinct) {
+        // Asked of the files just opened, which the comparison needs anyway;
+        // in a preview of the names, as the files read may stand in for them.
+        int one = previewing ? -1 : OsSameOpenFile(a, b);
+        same = !(one == -1 ? SamePath(pathA, pathB) : one);
+    }
     unsigned char chunkA[4096];
     unsigned char chunkB[4096];
-    int same = 1;
-    for (;;) {
+    while (same) {
         size_t readA = OsFread(chunkA, 1, sizeof chunkA, a);
         size_t readB = OsFread(chunkB, 1, sizeof chunkB, b);
-        if (readA != readB || memcmp(chunkA, chunkB, readA) != 0) {
+        if (readA != readB || memcmp(chunkA, chunkB, readA) != 0)
             same = 0;
-            break;
-        }
         if (readA == 0)
             break;
     }
@@ -170,11 +178,16 @@ int SameContents(const char *pathA, const char *pathB)
     return same;
 }
 
+int SameContents(const char *pathA, const char *pathB)
+{
+    return CompareContents(pathA, pathB, 0);
+}
+
 int IsIdenticalCopy(const char *original, const char *copy)
 {
     // A file is never its own copy: deleting "the original" would then
     // delete the only one.
-    if (IsExistingFile(original) != 1 || IsExistingFile(copy) != 1 || SamePath(original, copy))
+    if (IsExistingFile(original) != 1 || IsExistingFile(copy) != 1)
         return 0;
-    return SameContents(original, copy);
+    return CompareContents(original, copy, 1);
 }

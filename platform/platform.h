@@ -295,6 +295,9 @@ int OsGetLongPathName(const char *path, char *out);
 // 1 when one, 0 when not, -1 when either can't be opened or its file system
 // keeps no index (it reads 0).
 int OsSameFile(const char *a, const char *b);
+// The same for two open streams: the file behind each handle, with no second
+// open (under Wine each open of a file costs as much as reading it).
+int OsSameOpenFile(OsFile *a, OsFile *b);
 
 // Compares two names without regard to case as the file system does
 // (CompareStringOrdinal with ignore-case over the whole text, not only A to

@@ -166,6 +166,8 @@ TEST_F(PathHelpersTest, SamePathFallsBackToTheFormsWhereTheFileSystemCannotTell)
     int fault = SimFailOperation(SIM_OP_SAME_FILE, "", OS_ERROR_ACCESS_DENIED);
     for (const SamePathCase &c : kSamePathCases)
         EXPECT_EQ(SamePath(c.a, c.b), c.same) << c.a << " / " << c.b;
+    EXPECT_EQ(IsIdenticalCopy("C:\\lwtest\\Books\\Data.LW", "C:\\lwtest\\Copy\\Data.LW"), 1);
+    EXPECT_EQ(IsIdenticalCopy("C:\\lwtest\\Books\\Data.LW", "c:/lwtest/BOOKS/data.lw"), 0);
     EXPECT_GT(SimFaultFired(fault, nullptr, 0), 0ul);
 }
 #endif

@@ -91,6 +91,19 @@ static int Valid(OsFile *file)
     return file && file->magic == STREAM_MAGIC;
 }
 
+int OsSameOpenFile(OsFile *a, OsFile *b)
+{
+    SimCountCall(SIM_OP_SAME_FILE, 0);
+    if (!Valid(a) || !Valid(b))
+        return -1;
+    if (SimFaultHit(SIM_OP_SAME_FILE, 0, a->path, b->path))
+        return -1;
+    struct stat first, second;
+    if (fstat(fileno(a->fp), &first) != 0 || fstat(fileno(b->fp), &second) != 0)
+        return -1;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 // C streams need a positioning call between reading and writing.
 static void Switch(OsFile *file, int to)
 {

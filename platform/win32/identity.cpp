@@ -6,6 +6,9 @@
 
 #include <winternl.h>
 
+#include <io.h>
+#include <stdio.h>
+
 int OsGetFullPathName(const char *path, char *out)
 {
     if (out == NULL)
@@ -74,6 +77,14 @@ static int SameVolume(HANDLE a, HANDLE b)
     return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber;
 }
 
+static int SameHandles(HANDLE first, HANDLE second)
+{
+    ULONGLONG firstIndex = FileIndex(first), secondIndex = FileIndex(second);
+    if (firstIndex == 0 || secondIndex == 0)
+        return -1;
+    return firstIndex != secondIndex ? 0 : SameVolume(first, second);
+}
+
 int OsSameFile(const char *a, const char *b)
 {
     HANDLE first = OpenForIdentity(a);
@@ -86,11 +97,24 @@ int OsSameFile(const char *a, const char *b)
         SetLastError(error);
         return -1;
     }
-    ULONGLONG firstIndex = FileIndex(first), secondIndex = FileIndex(second);
-    int same = firstIndex == 0 || secondIndex == 0 ? -1 : firstIndex != secondIndex ? 0 : SameVolume(first, second);
+    int same = SameHandles(first, second);
     CloseHandle(first);
     CloseHandle(second);
     return same;
+}
+
+static HANDLE HandleOf(OsFile *file)
+{
+    int descriptor = file ? _fileno(reinterpret_cast<FILE *>(file)) : -1;
+    return descriptor < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+}
+
+int OsSameOpenFile(OsFile *a, OsFile *b)
+{
+    HANDLE first = HandleOf(a), second = HandleOf(b);
+    if (first == INVALID_HANDLE_VALUE || second == INVALID_HANDLE_VALUE)
+        return -1;
+    return SameHandles(first, second);
 }
 
 int OsNamesEqualNoCase(const char *a, const char *b)
