@@ -27,8 +27,11 @@ int OsGetFileFacts(const char *path, OsFileFacts *facts)
 {
     WCHAR wide[WIDE_PATH_UNITS];
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (path == NULL || facts == NULL || !Utf8ToWidePath(path, wide) ||
-        !GetFileAttributesExW(wide, GetFileExInfoStandard, &data))
+    if (path == NULL || facts == NULL) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (!Utf8ToWidePath(path, wide) || !GetFileAttributesExW(wide, GetFileExInfoStandard, &data))
         return 0;
     facts->attributes = data.dwFileAttributes;
     facts->size = ((unsigned long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
