@@ -104,10 +104,17 @@ int ReadPathSetting(SettingId id, char *path)
     return result;
 }
 
+// A write that fails says why, as the registry's own calls do.
+static int Refused(unsigned long error)
+{
+    OsSetLastError(error);
+    return 0;
+}
+
 int WriteSetting(SettingId id, const char *text, int overwrite)
 {
     if (!SettingIdIsValid(id))
-        return 0;
+        return Refused(OS_ERROR_INVALID_PARAMETER);
     char buffer[SETTING_WRITE_BUFFER];
     if (!overwrite) {
         // A value too large to read here counts as missing and is replaced.
@@ -116,7 +123,7 @@ int WriteSetting(SettingId id, const char *text, int overwrite)
     }
     // A cut text would be a wrong path or a wrong password: refuse instead.
     if (!TextCopyWhole(buffer, sizeof buffer, text ? text : ""))
-        return 0;
+        return Refused(OS_ERROR_INVALID_PARAMETER);
     int changes = ReportSettingChanges(id, buffer);
     if (ReportPreviewing())
         return PlanSetting(id, buffer, changes);
@@ -131,18 +138,21 @@ int WriteSetting(SettingId id, const char *text, int overwrite)
         int lossy = 0;
         const char *plain = OsUtf8ToAnsi(buffer, ansi, sizeof ansi, &lossy) && !lossy ? ansi : buffer;
         if (!EncodePassword(plain, encoded, sizeof encoded))
-            return 0;
+            return Refused(OS_ERROR_INVALID_PARAMETER);
         stored = encoded;
     }
 
     OsKey key;
-    if (OsRegCreateKey(SettingRootKey(id), SETTINGS_KEY_PATH, &key) != OS_ERROR_SUCCESS)
-        return 0;
-    long status = OsRegSetValueEx(key, SettingCatalogue[id], OS_REG_SZ, (const unsigned char *)stored,
-                                  (unsigned long)strlen(stored) + 1);
+    long status = OsRegCreateKey(SettingRootKey(id), SETTINGS_KEY_PATH, &key);
+    if (status != OS_ERROR_SUCCESS)
+        return Refused((unsigned long)status);
+    status = OsRegSetValueEx(key, SettingCatalogue[id], OS_REG_SZ, (const unsigned char *)stored,
+                             (unsigned long)strlen(stored) + 1);
     OsRegFlushKey(key);
     OsRegCloseKey(key);
-    if (status == OS_ERROR_SUCCESS && changes)
+    if (status != OS_ERROR_SUCCESS)
+        return Refused((unsigned long)status);
+    if (changes)
         ReportSettingsMigrated();
-    return status == OS_ERROR_SUCCESS;
+    return 1;
 }

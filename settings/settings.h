@@ -51,7 +51,8 @@ int ReadPathSetting(SettingId id, char *path);
 // is left alone. Null text stores the empty text. A text above 2047
 // characters (for SMTPPassword: whose Base64 form is) is refused, not cut.
 // 1 when the value was written or kept, 0 when it was refused or the store
-// could not be written.
+// could not be written; the last error then says why (ERROR_INVALID_PARAMETER
+// for a refused id or text).
 int WriteSetting(SettingId id, const char *text, int overwrite);
 // 1 for ids 0 to 20; no operation acts on any other id.
 int SettingIdIsValid(SettingId id);

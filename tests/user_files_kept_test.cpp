@@ -589,20 +589,51 @@ TEST_F(UserFilesKeptTest, FailedRenameIsLoggedAndTheReadmeGoesWhereTheFolderIs)
 // ---------------------------------------------------------------------------
 // The settings
 
-TEST_F(UserFilesKeptTest, CustomDataFolderIsStoredWhenTheOldFolderIsGone)
+// Without an old folder nothing is carried, so no setting follows the last
+// data file: a folder stored from its place could be the old program's own
+// (which every later run would then refuse as the data folder), one that is
+// gone, or one below the data folder. The final check still clears a
+// last-opened file that is not directly in the data folder.
+TEST_F(UserFilesKeptTest, NoOldFolderStoresNoFolderFromTheLastDataFile)
 {
-#ifndef _WIN32
-    SimSetDrive('D', OS_DRIVE_FIXED);
-#endif
-    const std::string custom = "D:\\lwtest\\Books";
-    HostWriteFile(Join(custom, "Accounts.LW"), Bytes("books"));
-    HostRegSetText(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder", Join(custom, "Accounts.LW").c_str());
+    const std::string installed = "C:\\lwtest\\Apps\\Ledgerwick";
+    const std::string books = "C:\\lwtest\\Books";
+    const struct {
+        const char *what;
+        std::string datafilePath; // "" for none: the default is stored
+        std::string lastOpened;
+        std::string expectedDatafilePath; // "" for the default
+        std::string expectedLast;
+    } cases[] = {
+        {"the last data file in the real old folder, a wrong one given", "", Join(installed, "Accounts.LW"), "", ""},
+        {"the last data file's folder gone", books, "C:\\lwtest\\Gone\\Accounts.LW", books, ""},
+        {"the last data file below the data folder", books, Join(books, "2007\\Accounts.LW"), books, ""},
+        {"the data folder in other letter case", books, "c:\\LWTEST\\books\\Accounts.LW", books,
+         "c:\\LWTEST\\books\\Accounts.LW"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        HostReset();
+        LayOut(installed);
+        HostWriteFile(Join(books, "Accounts.LW"), Bytes("books"));
+        HostWriteFile(Join(books, "2007\\Accounts.LW"), Bytes("books 2007"));
+        if (!c.datafilePath.empty())
+            HostRegSetText(OS_HKEY_CURRENT_USER, "DatafilePath", c.datafilePath.c_str());
+        HostRegSetText(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder", c.lastOpened.c_str());
 
-    EXPECT_EQ(Upgrade(4, "C:\\lwtest\\NoSuchFolder"), 0);
+        EXPECT_EQ(Upgrade(4, "C:\\lwtest\\NoSuchFolder"), 0);
 
-    EXPECT_EQ(HostSettingText("DatafilePath"), custom);
-    EXPECT_EQ(HostSettingText("LastLedgerwickOpenedInDataFolder"), Join(custom, "Accounts.LW"));
-    ExpectSettingsNameWhatExists();
+        EXPECT_EQ(HostSettingText("DatafilePath"), c.expectedDatafilePath.empty() ? data : c.expectedDatafilePath);
+        EXPECT_EQ(HostSettingText("LastLedgerwickOpenedInDataFolder"), c.expectedLast);
+
+        // The run the setup then makes with the right folder carries it.
+        EXPECT_EQ(Upgrade(4, installed.c_str()), 0);
+        EXPECT_FALSE(HostFolderExists(installed));
+        const std::string dataFolder = HostSettingText("DatafilePath");
+        EXPECT_EQ(HostReadFile(Join(dataFolder, "Accounts.LW")), Bytes(c.datafilePath.empty() ? "accounts" : "books"));
+        EXPECT_EQ(HostReadFile(Join(installed + " OLD", c.datafilePath.empty() ? "Accounts.OLD" : "Accounts.LW")),
+                  Bytes("accounts"));
+    }
 }
 
 TEST_F(UserFilesKeptTest, DataFolderThatCannotBeMadeLeavesTheOldFolderWhole)

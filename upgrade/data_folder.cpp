@@ -40,9 +40,10 @@ static int MakeDefaultFolder(char *path)
         path[0] = '\0';
         return 0;
     }
-    WriteSetting(SETTING_DATAFILE_PATH, path, 1);
+    int saved = SaveSetting(SETTING_DATAFILE_PATH, path, 1, DATA_FOLDER_SECTION);
     LogMessage(LOG_MODULE, DATA_FOLDER_SECTION, LOG_INFO, "Found DataFilePath: %s", path);
-    LogMessage(LOG_MODULE, DATA_FOLDER_SECTION, LOG_INFO, "Saved to Registry");
+    if (saved)
+        LogMessage(LOG_MODULE, DATA_FOLDER_SECTION, LOG_INFO, "Saved to Registry");
     return 1;
 }
 

@@ -148,7 +148,7 @@ void ValidateLastLedgerwickOpenedInDatafileFolder(const char *keptFile)
     if (!SamePath(lastOpenedFolder, datafileFolderPath)) {
         LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO,
                    "Paths are not the same, Setting LastLedgerwickOpenedInDataFolder = ''");
-        WriteSetting(SETTING_LAST_OPENED, "", 1);
+        SaveSetting(SETTING_LAST_OPENED, "", 1, VALIDATE_SECTION);
         return;
     }
     LogMessage(LOG_MODULE, VALIDATE_SECTION, LOG_INFO, "Paths are the same");

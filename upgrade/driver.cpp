@@ -47,7 +47,8 @@ static int FindCustomFolder(char *oldPath, char *customPath)
 static void StoreCustomFolder(const char *customPath)
 {
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "CustomFolderUsed, will update Data File Path");
-    WriteSetting(SETTING_DATAFILE_PATH, customPath, 1);
+    if (!SaveSetting(SETTING_DATAFILE_PATH, customPath, 1, UPV5))
+        return;
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Updated Data File Path: %s", customPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Saved To Registry");
 }
@@ -73,7 +74,7 @@ static void MoveUserFiles(const char *oldPath, const char *newPath, int customFo
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "NEWPath: %s", newPath);
     if (CheckIfDatafileMoved(lastLW, oldPath, newPath)) {
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Datafile has been moved to new path, updating registry");
-        WriteSetting(SETTING_LAST_OPENED, lastLW, 1);
+        SaveSetting(SETTING_LAST_OPENED, lastLW, 1, UPV5);
     } else {
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Datafile is already in correct path");
     }
@@ -142,7 +143,7 @@ static void RetireOldFolder(char *oldPath, const char *newPath, int holdsUsersFo
         // older " OLD" folder that happens to bear the target's name.
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Not Renamed: OLDPath to TempPath (%s)", tempPath);
     }
-    WriteReadme(oldPath, newPath);
+    WriteReadme(oldPath, newPath, source);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", oldPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "NEWPath: %s", newPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Written Readme");
@@ -171,8 +172,8 @@ static int FollowKeptDataFile(const char *originalOldPath, const char *finalOldP
     if (TextCopyPath(copy, newPath) && OsPathAppend(copy, name) && IsIdenticalCopy(keptFile, copy))
         return 0;
     if (!SamePath(keptFile, lastLW)) {
-        WriteSetting(SETTING_LAST_OPENED, keptFile, 1);
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "LastLW not carried, kept in old folder: %s", keptFile);
+        SaveSetting(SETTING_LAST_OPENED, keptFile, 1, UPV5);
     }
     return 1;
 }
@@ -229,10 +230,11 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
 
     const char *refusal = nullptr;
     if (IsExistingFolder(oldPath) != -1) {
+        // Nothing was carried, so no setting follows the files: a folder
+        // stored here from the last data file's place could be the old
+        // program's own folder, or one that no longer exists.
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath Not Exist: %s", oldPath);
         ReportNothingToDo();
-        if (customFolderUsed)
-            StoreCustomFolder(customPath);
     } else if (LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath Exists: %s", oldPath),
                (refusal = OldFolderRefusal(oldPath, newPath)) != nullptr) {
         // Not an installation folder the upgrade may touch: the settings are
@@ -241,8 +243,6 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
                    refusal, oldPath);
         ReportDecision(REPORT_KEPT, oldPath, "", refusal);
         ReportFailure();
-        if (customFolderUsed)
-            StoreCustomFolder(customPath);
     } else {
         int dataFolderExisted = IsExistingFolder(newPath) == -1;
         if (!HasText(newPath) || !DataFolderUsable(newPath)) {
@@ -252,8 +252,6 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
             LogMessage(LOG_MODULE, UPV5, LOG_FATAL, "Not Found: NEWPath");
             ReportDecision(REPORT_KEPT, oldPath, "", "no data folder to carry the files to");
             ReportFailure();
-            if (customFolderUsed)
-                StoreCustomFolder(customPath);
         } else {
             char originalOldPath[OS_PATH_BUFFER];
             TextCopy(originalOldPath, sizeof originalOldPath, oldPath);
@@ -286,7 +284,12 @@ int UpgradeToVersion5Utf8(int previousVersion, const char *oldInstallPath, int u
     // the call holds for all of it.
     LogCall logCall;
     LogCallBegin(&logCall);
+    // Without a report file too the run keeps track of what stays in the
+    // old folder: the readme tells the user, who gets no mask.
+    int ownReport = !ReportIsOpen() && ReportOpen(0, "") == 0;
     int status = RunUpgrade(previousVersion, oldInstallPath, unreadable);
+    if (ownReport)
+        ReportClose();
     return LogCallEnd(&logCall, status);
 }
 

@@ -76,17 +76,17 @@ void WriteIniSettingsToRegistry(void)
         if (value[0] == '\0' && row->fallbackKey != 0)
             carried |= ReadRowKey(OLD_INI_FILE, row->section, row->fallbackKey, value);
         // Keep existing: a value the user set in version 5 wins.
-        WriteSetting(row->setting, value, 0);
+        SaveSetting(row->setting, value, 0, INI_SECTION);
         LogMessage(LOG_MODULE, INI_SECTION, LOG_INFO, row->logFormat, value);
         if (carried && !SettingHoldsText(row->setting))
             everyValueHeld = 0;
     }
 
     // The application expects the value to exist, empty or not.
-    WriteSetting(SETTING_HWND, "", 0);
+    SaveSetting(SETTING_HWND, "", 0, INI_SECTION);
 
     ReadRowKey("win.ini", "intl", "sState", value);
-    WriteSetting(SETTING_STATE, value, 0);
+    SaveSetting(SETTING_STATE, value, 0, INI_SECTION);
     LogMessage(LOG_MODULE, INI_SECTION, LOG_INFO, "sState: %s", value);
 
     if (everyValueHeld)

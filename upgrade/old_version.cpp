@@ -200,8 +200,8 @@ static void RemoveAllButKeptFiles(const char *folder, int recurse, const Judge *
             } else {
                 unsigned long error = ReportLastError();
                 LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Removed:  %s", path);
-                char reason[40];
-                TextFormat(reason, sizeof reason, "not removed, Windows error %lu", error);
+                char reason[REPORT_REASON_CAPACITY];
+                ReportFailureReason(error, reason, sizeof reason);
                 ReportDecision(REPORT_FAILED, path, "", reason);
             }
         } while (OsFindNext(handle, &entry) == 0);
@@ -241,8 +241,17 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
         // Read-only, hidden or system files would refuse the delete. These
         // lines record attempts: a file that was never there is logged too.
         SetAttributesOrPlan(path, OS_FILE_ATTRIBUTE_NORMAL);
-        RetryWhileInUse(RETRY_DELETE, path, nullptr, SECTION);
+        int removed = RetryWhileInUse(RETRY_DELETE, path, nullptr, SECTION);
+        unsigned long error = removed ? 0 : ReportLastError();
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Removed:  %s", path);
+        // One that was there and stays (held open by a program still
+        // running) is a failure the setup must hear of.
+        if (!removed && error != OS_ERROR_FILE_NOT_FOUND && error != OS_ERROR_PATH_NOT_FOUND) {
+            LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Removed:  %s", path);
+            char reason[REPORT_REASON_CAPACITY];
+            ReportFailureReason(error, reason, sizeof reason);
+            ReportDecision(REPORT_FAILED, path, "", reason);
+        }
     }
 
     for (int i = 0; i < COUNT_OF(OldSubFolders); i++) {
@@ -274,8 +283,12 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
             RemoveAllButKeptFiles(path, sub->recurse, &judge);
             continue;
         }
+        // A folder of the user's loses only carried files here, and each
+        // is reported: an earlier line may have said it was kept.
+        ReportUserFiles(sub->rule == KEEP_ALL_NOT_CARRIED);
         PerformActionOnFiles(FILE_DELETE, path, 0, OldSubFolderPatterns, COUNT_OF(OldSubFolderPatterns),
                              0, 1, sub->recurse);
+        ReportUserFiles(0);
     }
 
     LogMessage(LOG_MODULE, SECTION, LOG_INFO, "----## Finished ##----");

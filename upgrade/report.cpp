@@ -12,7 +12,8 @@
 #include <string.h>
 
 #define SETTING_TEXT_CAPACITY 2048
-#define REPORT_LINE_CAPACITY 1100
+#define REPORT_FIELD_CAPACITY SETTING_TEXT_CAPACITY
+#define REPORT_LINE_CAPACITY (3 * REPORT_FIELD_CAPACITY + 100)
 #define TEMP_SUFFIX ".tmp"
 
 static const char *const kVerbs[REPORT_VERB_COUNT] = {"copied", "moved", "renamed", "deleted", "kept", "failed"};
@@ -21,21 +22,33 @@ static const unsigned char kBom[] = {0xEF, 0xBB, 0xBF};
 typedef enum PlanKind {
     PLAN_GONE,     // removed, moved or renamed away
     PLAN_PRESENT,  // now holds what origin held (a folder: everything below)
-    PLAN_MADE,     // a folder made empty
-    PLAN_REPORTED  // a kept or failed line was written for it
+    PLAN_MADE      // a folder made empty
 } PlanKind;
 
 typedef struct PlanEntry {
     int kind;
-    char path[OS_PATH_BUFFER]; // identity form; as written for PLAN_REPORTED
+    char path[OS_PATH_BUFFER]; // identity form
     char origin[OS_PATH_BUFFER];
 } PlanEntry;
+
+// A file that stays where it is, kept or after a failure. Its line waits for
+// the end of the run: a later step may still act on the file (the clean-up
+// deletes a backup whose identical copy the data folder holds), and the
+// report tells only what became of it in the end.
+typedef struct StayingFile {
+    int verb;       // REPORT_KEPT or REPORT_FAILED
+    int superseded; // a later line tells its fate
+    char path[OS_PATH_BUFFER];
+    char after[OS_PATH_BUFFER];
+    char reason[REPORT_REASON_CAPACITY];
+} StayingFile;
 
 typedef struct Report {
     int previewing;
     int mask;
     int userFiles;
     int writeFailed;
+    int nothingToDo;
     int counts[REPORT_VERB_COUNT];
     OsFile *file;
     char path[OS_PATH_BUFFER];
@@ -46,11 +59,14 @@ typedef struct Report {
     PlanEntry *entries;
     int entryCount;
     int entryCapacity;
+    StayingFile *staying;
+    int stayingCount;
+    int stayingCapacity;
     unsigned char settingPlanned[SETTING_COUNT];
     char settings[SETTING_COUNT][SETTING_TEXT_CAPACITY];
 } Report;
 
-// Open only within one ExW call.
+// Open only within one upgrade call.
 static Report *s_report;
 
 int ReportPreviewing(void)
@@ -67,37 +83,86 @@ static void WriteText(const char *text)
         s_report->writeFailed = 1;
 }
 
+// The length of the UTF-8 character at text, or 0 where the bytes are not
+// one (a stray or cut sequence).
+static size_t Utf8CharLength(const unsigned char *text)
+{
+    size_t length = text[0] < 0x80 ? 1 : text[0] >= 0xC2 && text[0] <= 0xDF ? 2
+                                       : text[0] >= 0xE0 && text[0] <= 0xEF ? 3
+                                       : text[0] >= 0xF0 && text[0] <= 0xF4 ? 4 : 0;
+    for (size_t i = 1; i < length; i++)
+        if ((text[i] & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+// A field as the report may hold it: text from the registry can be anything
+// (binary bytes, a tab, a line break), and none of it may add a field or a
+// line, or make the report other than UTF-8. Such bytes become '?', which no
+// Windows name holds, so the field can't name another file either.
+static void CleanField(char *out, size_t capacity, const char *text)
+{
+    size_t at = 0;
+    const unsigned char *in = (const unsigned char *)(text ? text : "");
+    while (*in != '\0' && at + 1 < capacity) {
+        size_t length = Utf8CharLength(in);
+        if (length == 0 || (length == 1 && (*in < 0x20 || *in == 0x7F))) {
+            out[at++] = '?';
+            in++;
+            continue;
+        }
+        if (at + length >= capacity)
+            break;
+        for (size_t i = 0; i < length; i++)
+            out[at++] = (char)in[i];
+        in += length;
+    }
+    out[at] = '\0';
+}
+
 // Fields separated by tabs, which no Windows path holds.
 static void WriteLine(const char *first, const char *second, const char *third, const char *fourth)
 {
+    char fields[3][REPORT_FIELD_CAPACITY];
+    CleanField(fields[0], sizeof fields[0], second);
+    CleanField(fields[1], sizeof fields[1], third);
+    CleanField(fields[2], sizeof fields[2], fourth);
     char line[REPORT_LINE_CAPACITY];
-    int fits = fourth != nullptr ? TextFormat(line, sizeof line, "%s\t%s\t%s\t%s\r\n", first, second, third, fourth)
-                                 : TextFormat(line, sizeof line, "%s\t%s\t%s\r\n", first, second, third);
+    int fits = fourth != nullptr
+                   ? TextFormat(line, sizeof line, "%s\t%s\t%s\t%s\r\n", first, fields[0], fields[1], fields[2])
+                   : TextFormat(line, sizeof line, "%s\t%s\t%s\r\n", first, fields[0], fields[1]);
     if (!fits)
         s_report->writeFailed = 1; // a cut line would name another file
     else
         WriteText(line);
 }
 
-// The plan grows by doubling; 0 when no memory could be had, and the
-// preview then cannot tell what the run would do.
+// Grows a table by doubling; 0 when no memory could be had: the report then
+// cannot tell what the run did, which fails it.
+static int Grow(void **table, int count, int *capacity, size_t size)
+{
+    if (count < *capacity)
+        return 1;
+    int grownCapacity = *capacity ? *capacity * 2 : 64;
+    void *grown = OsAlloc((size_t)grownCapacity * size);
+    if (grown == nullptr) {
+        s_report->mask |= UPGRADE_FAILED;
+        return 0;
+    }
+    if (*table) {
+        memcpy(grown, *table, (size_t)count * size);
+        OsFree(*table);
+    }
+    *table = grown;
+    *capacity = grownCapacity;
+    return 1;
+}
+
 static PlanEntry *NewEntry(int kind)
 {
     Report *r = s_report;
-    if (r->entryCount == r->entryCapacity) {
-        int capacity = r->entryCapacity ? r->entryCapacity * 2 : 64;
-        PlanEntry *grown = (PlanEntry *)OsAlloc((size_t)capacity * sizeof(PlanEntry));
-        if (grown == nullptr) {
-            r->mask |= UPGRADE_FAILED;
-            return nullptr;
-        }
-        if (r->entries) {
-            memcpy(grown, r->entries, (size_t)r->entryCount * sizeof(PlanEntry));
-            OsFree(r->entries);
-        }
-        r->entries = grown;
-        r->entryCapacity = capacity;
-    }
+    if (!Grow((void **)&r->entries, r->entryCount, &r->entryCapacity, sizeof(PlanEntry)))
+        return nullptr;
     PlanEntry *entry = &r->entries[r->entryCount++];
     entry->kind = kind;
     entry->path[0] = '\0';
@@ -105,12 +170,47 @@ static PlanEntry *NewEntry(int kind)
     return entry;
 }
 
-static int AlreadyReported(const char *path)
+static StayingFile *FindStaying(const char *path)
 {
-    for (int i = 0; i < s_report->entryCount; i++)
-        if (s_report->entries[i].kind == PLAN_REPORTED && OsNamesEqualNoCase(s_report->entries[i].path, path))
-            return 1;
-    return 0;
+    for (int i = 0; i < s_report->stayingCount; i++) {
+        StayingFile *file = &s_report->staying[i];
+        if (!file->superseded && OsNamesEqualNoCase(file->path, path))
+            return file;
+    }
+    return nullptr;
+}
+
+// A file that stays: the first reason it stays holds, except that a failure
+// tells more than a decision to keep it.
+static void Stay(int verb, const char *path, const char *after, const char *reason)
+{
+    Report *r = s_report;
+    StayingFile *file = FindStaying(path);
+    if (file != nullptr && !(verb == REPORT_FAILED && file->verb == REPORT_KEPT))
+        return;
+    if (file == nullptr) {
+        if (!Grow((void **)&r->staying, r->stayingCount, &r->stayingCapacity, sizeof(StayingFile)))
+            return;
+        file = &r->staying[r->stayingCount++];
+        file->superseded = 0;
+    }
+    file->verb = verb;
+    // A path of the run fits a path buffer; one that did not would have been
+    // refused before any step reached it.
+    TextCopy(file->path, sizeof file->path, path);
+    TextCopy(file->after, sizeof file->after, after ? after : "");
+    TextCopy(file->reason, sizeof file->reason, reason ? reason : "");
+}
+
+static void Count(int verb)
+{
+    s_report->counts[verb]++;
+    if (verb == REPORT_COPIED || verb == REPORT_MOVED)
+        s_report->mask |= UPGRADE_CARRIED;
+    else if (verb == REPORT_KEPT)
+        s_report->mask |= UPGRADE_KEPT;
+    else if (verb == REPORT_FAILED)
+        s_report->mask |= UPGRADE_FAILED;
 }
 
 void ReportDecision(int verb, const char *before, const char *after, const char *reason)
@@ -119,23 +219,51 @@ void ReportDecision(int verb, const char *before, const char *after, const char 
         return;
     const char *shownBefore = before ? before : "";
     if (verb == REPORT_KEPT || verb == REPORT_FAILED) {
-        // A file that failed to go, or was kept, is kept once: later steps
-        // meet it again where it stays.
-        if (verb == REPORT_KEPT && AlreadyReported(shownBefore))
-            return;
-        PlanEntry *entry = NewEntry(PLAN_REPORTED);
-        if (entry)
-            TextCopy(entry->path, sizeof entry->path, shownBefore);
+        Stay(verb, shownBefore, after, reason);
+        return;
     }
-    s_report->counts[verb]++;
-    if (verb == REPORT_COPIED || verb == REPORT_MOVED)
-        s_report->mask |= UPGRADE_CARRIED;
-    else if (verb == REPORT_KEPT)
-        s_report->mask |= UPGRADE_KEPT;
-    else if (verb == REPORT_FAILED)
-        s_report->mask |= UPGRADE_FAILED;
-    int withReason = verb == REPORT_KEPT || verb == REPORT_FAILED;
-    WriteLine(kVerbs[verb], shownBefore, after ? after : "", withReason ? (reason ? reason : "") : nullptr);
+    // Moved, renamed or deleted: whatever kept the file before, this is
+    // where it ended up. A copy leaves its source where it was.
+    if (verb != REPORT_COPIED) {
+        StayingFile *file = FindStaying(shownBefore);
+        if (file != nullptr)
+            file->superseded = 1;
+    }
+    Count(verb);
+    WriteLine(kVerbs[verb], shownBefore, after ? after : "", nullptr);
+}
+
+void ReportSettingFailed(const char *name, const char *text, unsigned long error)
+{
+    if (s_report == nullptr)
+        return;
+    char reason[REPORT_REASON_CAPACITY];
+    TextFormat(reason, sizeof reason, "not written, Windows error %lu", error);
+    Count(REPORT_FAILED);
+    WriteLine(kVerbs[REPORT_FAILED], name, text, reason);
+}
+
+int ReportNextStayingIn(const char *folder, int *cursor, const char **path, const char **reason)
+{
+    if (s_report == nullptr || cursor == nullptr || *cursor < 0 || !HasText(folder))
+        return 0;
+    size_t length = strlen(folder);
+    while (*cursor < s_report->stayingCount) {
+        const StayingFile *file = &s_report->staying[(*cursor)++];
+        if (file->superseded || !PathIsAtOrBelow(file->path, folder))
+            continue;
+        // The steps name a file by the folder's own text and the way down
+        // from it, which is what a reader of the folder needs.
+        const char *shown = file->path;
+        if (TextCompareNoCaseN(shown, folder, length) == 0 && (shown[length] == '\\' || folder[length - 1] == '\\'))
+            shown += length + (shown[length] == '\\' ? 1 : 0);
+        if (*shown == '\0')
+            continue; // the folder itself
+        *path = shown;
+        *reason = file->reason;
+        return 1;
+    }
+    return 0;
 }
 
 static int IsExistsError(unsigned long error)
@@ -145,42 +273,49 @@ static int IsExistsError(unsigned long error)
 
 void ReportFileAction(int action, const char *source, const char *after, int done, unsigned long error)
 {
-    if (s_report == nullptr || !s_report->userFiles)
-        return;
     static const int kDone[] = {REPORT_MOVED, REPORT_COPIED, REPORT_DELETED, REPORT_RENAMED};
-    if (action < FILE_MOVE || action > FILE_RENAME_EXT)
+    if (s_report == nullptr || action < FILE_MOVE || action > FILE_RENAME_EXT)
         return;
     const char *shownAfter = action == FILE_DELETE ? "" : after;
+    // What the run does to the old program's own files is its business; a
+    // failure, on any file, is the caller's too.
     if (done) {
-        ReportDecision(kDone[action], source, shownAfter, nullptr);
+        if (s_report->userFiles)
+            ReportDecision(kDone[action], source, shownAfter, nullptr);
         return;
     }
     if (IsExistsError(error)) {
-        ReportDecision(REPORT_KEPT, source, "",
-                       action == FILE_RENAME_EXT ? "a file of the new name is already there"
-                                                 : "a file of that name is already in the data folder");
+        if (s_report->userFiles)
+            ReportDecision(REPORT_KEPT, source, "",
+                           action == FILE_RENAME_EXT ? "a file of the new name is already there"
+                                                     : "a file of that name is already in the data folder");
         return;
     }
-    char reason[64];
+    char reason[REPORT_REASON_CAPACITY];
+    ReportFailureReason(error, reason, sizeof reason);
+    ReportDecision(REPORT_FAILED, source, shownAfter, reason);
+}
+
+void ReportFailureReason(unsigned long error, char *reason, size_t capacity)
+{
     switch (error) {
     case OS_ERROR_SHARING_VIOLATION:
-        TextCopy(reason, sizeof reason, "in use by another program");
+        TextCopy(reason, capacity, "in use by another program");
         break;
     case OS_ERROR_ACCESS_DENIED:
-        TextCopy(reason, sizeof reason, "access denied");
+        TextCopy(reason, capacity, "access denied");
         break;
     case OS_ERROR_DISK_FULL:
-        TextCopy(reason, sizeof reason, "the disk is full");
+        TextCopy(reason, capacity, "the disk is full");
         break;
     case OS_ERROR_FILE_NOT_FOUND:
     case OS_ERROR_PATH_NOT_FOUND:
-        TextCopy(reason, sizeof reason, "not found");
+        TextCopy(reason, capacity, "not found");
         break;
     default:
-        TextFormat(reason, sizeof reason, "Windows error %lu", error);
+        TextFormat(reason, capacity, "Windows error %lu", error);
         break;
     }
-    ReportDecision(REPORT_FAILED, source, shownAfter, reason);
 }
 
 void ReportUserFiles(int on)
@@ -198,7 +333,7 @@ void ReportFailure(void)
 void ReportNothingToDo(void)
 {
     if (s_report)
-        s_report->mask |= UPGRADE_NOTHING_TO_DO;
+        s_report->nothingToDo = 1;
 }
 
 void ReportFolders(const char *dataFolder, const char *oldFolder)
@@ -294,8 +429,6 @@ static int Resolve(const char *path, char *real)
         int i = limit - 1;
         for (; i >= 0; i--) {
             const PlanEntry *entry = &s_report->entries[i];
-            if (entry->kind == PLAN_REPORTED)
-                continue;
             int relation = Relation(current, entry->path);
             if (relation == NOT_RELATED || (entry->kind == PLAN_MADE && relation != SAME_PATH))
                 continue;
@@ -512,13 +645,27 @@ int ReportClose(void)
     Report *r = s_report;
     if (r == nullptr)
         return UPGRADE_FAILED;
+    // The files that stayed, each with the one reason it is still there.
+    for (int i = 0; i < r->stayingCount; i++) {
+        const StayingFile *file = &r->staying[i];
+        if (file->superseded)
+            continue;
+        Count(file->verb);
+        WriteLine(kVerbs[file->verb], file->path, file->verb == REPORT_FAILED ? file->after : "", file->reason);
+    }
+    if (r->nothingToDo)
+        r->mask |= UPGRADE_NOTHING_TO_DO;
     if (r->file != nullptr) {
         char counts[200];
         TextFormat(counts, sizeof counts, "%d copied, %d moved, %d renamed, %d deleted, %d kept, %d failed",
                    r->counts[REPORT_COPIED], r->counts[REPORT_MOVED], r->counts[REPORT_RENAMED],
                    r->counts[REPORT_DELETED], r->counts[REPORT_KEPT], r->counts[REPORT_FAILED]);
+        // With nothing to do no folder was acted on: the fields stay empty.
+        char folders[2][REPORT_FIELD_CAPACITY];
+        CleanField(folders[0], sizeof folders[0], r->nothingToDo ? "" : r->dataFolder);
+        CleanField(folders[1], sizeof folders[1], r->nothingToDo ? "" : r->oldFolder);
         char line[REPORT_LINE_CAPACITY];
-        if (TextFormat(line, sizeof line, "summary\t%s\t%s\t%s\r\n", counts, r->dataFolder, r->oldFolder))
+        if (TextFormat(line, sizeof line, "summary\t%s\t%s\t%s\r\n", counts, folders[0], folders[1]))
             WriteText(line);
         else
             r->writeFailed = 1;
@@ -537,7 +684,14 @@ int ReportClose(void)
     int mask = r->mask;
     if (r->entries)
         OsFree(r->entries);
+    if (r->staying)
+        OsFree(r->staying);
     OsFree(r);
     s_report = nullptr;
     return mask;
+}
+
+int ReportIsOpen(void)
+{
+    return s_report != nullptr;
 }

@@ -1,6 +1,7 @@
-// The report of one LedgerwickInstaller_UpgradeToVersion5ExW call, and its
-// preview. Both live for that call only: the export opens them, the steps
-// record their decisions where they make them, and the export closes them.
+// The report of one upgrade call, and its preview. Both live for that call
+// only: the export opens them, the steps record their decisions where they
+// make them, and the export closes them. Every upgrade export keeps one, with
+// or without a file: the readme tells from it what stayed in the old folder.
 // Outside such a call every function here does nothing (or does the plain
 // operation), so the other exports and the steps' own tests are untouched.
 #pragma once
@@ -35,15 +36,31 @@ typedef enum ReportVerb {
 // Opens the call's report: 0, or a negative result (nothing opened, nothing
 // changed). reportPath null or "" for no report file.
 int ReportOpen(unsigned flags, const char *reportPath);
-// Writes the summary, puts the report in place, ends the call's report and
-// gives the result mask.
+// Writes the lines of the files that stayed and the summary, puts the report
+// in place, ends the call's report and gives the result mask, which the
+// report's final lines decide.
 int ReportClose(void);
+// 1 while a report is open.
+int ReportIsOpen(void);
 // 1 while a preview runs: nothing may change, nothing is logged.
 int ReportPreviewing(void);
 
-// Decisions, where the steps make them.
+// The room a reason takes, terminator included.
+#define REPORT_REASON_CAPACITY 64
+
+// Decisions, where the steps make them. A file kept or failed gets its line
+// at the end, unless a later decision moved, renamed or deleted it: every
+// file has one line that tells what became of it.
 void ReportDecision(int verb, const char *before, const char *after, const char *reason);
-// One file of the bulk engine; error is the failure's Win32 error.
+// The reason given for a failure with this Win32 error.
+void ReportFailureReason(unsigned long error, char *reason, size_t capacity);
+// A setting (name as the report shows it) that could not be given text.
+void ReportSettingFailed(const char *name, const char *text, unsigned long error);
+// The files that stay in folder or below it, as the run stands now, one per
+// call from *cursor (0 at first): 1 with path and reason set, 0 at the end.
+int ReportNextStayingIn(const char *folder, int *cursor, const char **path, const char **reason);
+// One file of the bulk engine; error is the failure's Win32 error. Failures
+// are always told; what was done only while the user's files are on.
 void ReportFileAction(int action, const char *source, const char *after, int done, unsigned long error);
 // The engine's actions are on the user's files while this is on.
 void ReportUserFiles(int on);

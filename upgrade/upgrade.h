@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "settings/settings.h"
 
 extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath);
 // The same run with a result mask and an optional report; flag 1 previews it
@@ -13,6 +14,10 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5W(int previousVer
 int UpgradeToVersion5Utf8(int previousVersion, const char *oldInstallPath, int unreadable);
 extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5ExW(int previousVersion, const wchar_t *oldInstallPath,
                                                                   unsigned flags, const wchar_t *reportPath);
+
+// WriteSetting for a step: a refused write is logged at ERROR under section
+// with its Windows error, and reported as failed. 1 when it was written.
+int SaveSetting(SettingId id, const char *text, int overwrite, const char *section);
 
 // Carries the old INI file's values into the registry without overwriting
 // values that hold text; deletes the INI file once every value is held.
@@ -55,8 +60,10 @@ const char *OldFolderRefusal(const char *oldPath, const char *newDatafilePath);
 int DataFolderUsable(const char *newDatafilePath);
 // Removes the old program-menu group and desktop shortcuts.
 void RemoveIcons(void);
-// Writes "_Readme.txt" into folder, naming the new data folder.
-void WriteReadme(const char *folder, const char *newDatafilePath);
+// Writes "_Readme.txt" into folder, naming the new data folder. formerPath is
+// the folder's path before it took its " OLD" name (null: the same): the
+// report names the files that stayed in it by that path.
+void WriteReadme(const char *folder, const char *newDatafilePath, const char *formerPath = nullptr);
 int GetShellFolder(int csidl, char *path);
 int GetProgramMenuFolder(char *path);
 int GetDesktopFolder(char *path);
