@@ -31,15 +31,17 @@ std::string Old(const std::string &rel) { return kOld + "\\" + rel; }
 
 std::wstring Wide(const std::string &text) { return std::wstring(text.begin(), text.end()); }
 
-// The old program's own files and the readme come and go without lines.
+// The files the report answers for: the user's, by their extensions, and
+// the leftovers the transfer deletes. The old program's own files and the
+// readme come and go without lines.
 bool IsUsersFile(const std::string &key)
 {
-    for (const char *name : {"\\LEDGERWICK.EXE", "\\DEMO.DAT", "\\MSAFIN.DLL", "\\_README.TXT"}) {
-        size_t n = std::strlen(name);
-        if (key.size() >= n && key.compare(key.size() - n, n, name) == 0)
-            return false;
-    }
-    return true;
+    size_t dot = key.rfind('.');
+    std::string extension = dot == std::string::npos ? "" : key.substr(dot);
+    for (const char *known : {".LW", ".OLD", ".BK1", ".BK2", ".BK3", ".RTF", ".LDB", ".GID"})
+        if (extension == known)
+            return true;
+    return false;
 }
 
 bool HasLine(const ReportFile &report, const std::string &line)
@@ -128,25 +130,34 @@ TEST_F(ReportTruthTest, EveryTouchedFileHasOneTrueLine)
         int version;
         bool carriedBefore;   // the backup and the letter already stand, identical, in the data folder
         bool differentInData; // a different Accounts.LW stands in the data folder
+        std::vector<std::string> extra; // more files in the old folder
         int mask;
         std::vector<std::string> lines; // lines there must be
         std::vector<std::string> absent;
     } cases[] = {
-        {"walk-through", 4, false, false, kCarried | kSettings,
+        {"walk-through", 4, false, false, {}, kCarried | kSettings,
          {"moved\t" + Old("Backups\\Accounts.BK1") + "\t" + New("Automated Backups\\Accounts.BK1")}, {}},
         // The move is refused (the name is taken), and the clean-up then
         // deletes the file, its copy being in the data folder: the one line
         // says it was deleted, and nothing was kept.
-        {"backup and letter carried before", 4, true, false, kCarried | kSettings,
+        {"backup and letter carried before", 4, true, false, {}, kCarried | kSettings,
          {"deleted\t" + Old("Backups\\Accounts.BK1") + "\t", "deleted\t" + Old("Letters\\Reminder.RTF") + "\t"},
          {"kept\t" + Old("Backups\\Accounts.BK1") + "\t\t" + inDataFolder}},
         // Version 0 runs no clean-up: they stay, and say so.
-        {"backup and letter carried before, version 0", 0, true, false, kCarried | kKept | kSettings,
+        {"backup and letter carried before, version 0", 0, true, false, {}, kCarried | kKept | kSettings,
          {"kept\t" + Old("Backups\\Accounts.BK1") + "\t\t" + inDataFolder,
           "kept\t" + Old("Letters\\Reminder.RTF") + "\t\t" + inDataFolder},
          {}},
-        {"a different Accounts.LW in the data folder", 4, false, true, kCarried | kKept | kSettings,
+        {"a different Accounts.LW in the data folder", 4, false, true, {}, kCarried | kKept | kSettings,
          {"kept\t" + Old("Accounts.LW") + "\t\ta different file of that name is in the data folder"}, {}},
+        // The old program's install folders lose its files, never one that
+        // bears a user file's name.
+        {"user files in the old program's folders", 4, false, false,
+         {"DISK1\\Sample.LW", "DISK1\\setup.w01", "Manual\\Guide.RTF", "Manual\\img\\p.gif"},
+         kCarried | kKept | kSettings,
+         {"kept\t" + Old("DISK1\\Sample.LW") + "\t\ta user's file among the old program's",
+          "kept\t" + Old("Manual\\Guide.RTF") + "\t\ta user's file among the old program's"},
+         {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -159,12 +170,18 @@ TEST_F(ReportTruthTest, EveryTouchedFileHasOneTrueLine)
         }
         if (c.differentInData)
             HostWriteFile(New("Accounts.LW"), Bytes("newer"));
+        for (const std::string &rel : c.extra)
+            HostWriteFile(Old(rel), Bytes(rel));
 
         ReportFile report = RunAndCheck(c.version, c.mask);
         for (const std::string &line : c.lines)
             EXPECT_TRUE(HasLine(report, line)) << line;
         for (const std::string &line : c.absent)
             EXPECT_FALSE(HasLine(report, line)) << line;
+        for (const std::string &rel : c.extra) {
+            bool users = rel.find(".LW") != std::string::npos || rel.find(".RTF") != std::string::npos;
+            EXPECT_EQ(HostFileExists(kOldRenamed + "\\" + rel), users) << rel;
+        }
         ExpectSecondRunChangesNothing();
     }
 }
