@@ -336,7 +336,10 @@ TEST_F(SettingsTest, KeyThatRefusesWritesIsReadButNotWritten)
     HostRegSetText(HKCU, "User", "Jo");
     ASSERT_TRUE(HostMakeSettingsKeyReadOnly(HKCU));
 
+    // WriteSetting says why, for the upgrade's log and report.
+    OsSetLastError(1234);
     EXPECT_EQ(WriteSetting(SETTING_USER, "Sam", 1), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_ACCESS_DENIED);
     EXPECT_EQ(WriteSetting(SETTING_STATE, "NSW", 0), 0);
     EXPECT_EQ(Stored(HKCU, "User"), Sz("Jo"));
     EXPECT_FALSE(HostRegGet(HKCU, "State", nullptr));
