@@ -21,6 +21,7 @@ const std::string kOld = "C:\\Ledgerwick";
 const std::string kOldRenamed = "C:\\Ledgerwick OLD";
 const std::string kReport = "C:\\lwtest\\report.txt";
 const int kCarried = 1, kKept = 2, kSettings = 4, kFailed = 8, kNothingToDo = 16;
+const unsigned kPreview = 1;
 
 std::string Bytes(const std::string &tag)
 {
@@ -42,6 +43,12 @@ bool IsUsersFile(const std::string &key)
         if (extension == known)
             return true;
     return false;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> lines)
+{
+    std::sort(lines.begin(), lines.end());
+    return lines;
 }
 
 bool HasLine(const ReportFile &report, const std::string &line)
@@ -87,12 +94,21 @@ protected:
         HostRegSetText(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder", Old("Accounts.LW").c_str());
     }
 
-    // Runs the upgrade for real and holds its report against the folders.
+    // Previews the upgrade, runs it for real and holds its report against
+    // the folders. Where nothing fails, the preview told the same story.
     ReportFile RunAndCheck(int version, int expectedMask)
     {
         Picture before = TakePicture(Roots());
+        int previewMask = UpgradeEx(version, kPreview);
+        ReportFile preview = ReadReport(kReport);
+        EXPECT_EQ(TakePicture(Roots()), before);
         EXPECT_EQ(UpgradeEx(version), expectedMask);
         ReportFile report = ReadReport(kReport);
+        if (!(expectedMask & kFailed)) {
+            EXPECT_EQ(previewMask, expectedMask);
+            EXPECT_EQ(Sorted(preview.lines), Sorted(report.lines));
+            EXPECT_EQ(preview.summary, report.summary);
+        }
         EXPECT_TRUE(report.whole);
         EXPECT_EQ(FilesOf(Replay(before, report.lines), IsUsersFile), FilesOf(TakePicture(Roots()), IsUsersFile));
 
