@@ -8,7 +8,10 @@
 #ifndef LEDGERWICK_UPGRADE_H
 #define LEDGERWICK_UPGRADE_H
 
-#ifdef _WIN32
+#if defined(_WIN32) && defined(LEDGERWICK_UPGRADE_BUILD)
+/* The library itself, which exports these names through its .def file. */
+#define LEDGERWICK_UPGRADE_API __stdcall
+#elif defined(_WIN32)
 #define LEDGERWICK_UPGRADE_API __declspec(dllimport) __stdcall
 #else
 #define LEDGERWICK_UPGRADE_API

@@ -3,13 +3,8 @@
 // upgrade.
 #pragma once
 
+#include "include/LedgerwickUpgrade.h"
 #include "platform/platform.h"
-
-extern "C" {
-int OS_STDCALL LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning(void);
-void OS_STDCALL LedgerwickInstaller_GetInstallerFilename(const char *listFilePath);
-void OS_STDCALL LedgerwickInstaller_GetInstallerFilenameW(const wchar_t *listFilePath);
-}
 
 // The window handle stored in the hWnd setting, 0 when there is none.
 OsWindow ReadStoredWindowHandle(void);

@@ -180,7 +180,7 @@ static void CaptureInstallerFilename(const char *listFilePath)
     OsFree(reader);
 }
 
-extern "C" void OS_STDCALL LedgerwickInstaller_GetInstallerFilename(const char *listFilePath)
+void LEDGERWICK_UPGRADE_API LedgerwickInstaller_GetInstallerFilename(const char *listFilePath)
 {
     int bad;
     char *path = TextFromAnsiArgument(listFilePath, &bad);
@@ -188,7 +188,7 @@ extern "C" void OS_STDCALL LedgerwickInstaller_GetInstallerFilename(const char *
     OsFree(path);
 }
 
-extern "C" void OS_STDCALL LedgerwickInstaller_GetInstallerFilenameW(const wchar_t *listFilePath)
+void LEDGERWICK_UPGRADE_API LedgerwickInstaller_GetInstallerFilenameW(const wchar_t *listFilePath)
 {
     int bad;
     char *path = TextFromWideArgument(listFilePath, &bad);

@@ -52,7 +52,7 @@ int WindowTitleContains(OsWindow window, const char *text)
     return strstr(title, wanted) != NULL;
 }
 
-extern "C" int OS_STDCALL LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning(void)
+int LEDGERWICK_UPGRADE_API LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning(void)
 {
     OsWindow window = ReadStoredWindowHandle();
     int found = WindowTitleContains(window, kProductTitle);

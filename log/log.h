@@ -43,4 +43,5 @@ int LogCallEnd(LogCall *call, int status);
 // the application-data folder can't be had.
 int LogFilePath(char *path);
 
-extern "C" int OS_STDCALL DeleteLogFile(void);
+// DeleteLogFile, the export, is declared with the others in the public header.
+#include "include/LedgerwickUpgrade.h"

@@ -22,7 +22,7 @@ int LogFilePath(char *path)
     return 1;
 }
 
-extern "C" int OS_STDCALL DeleteLogFile(void)
+int LEDGERWICK_UPGRADE_API DeleteLogFile(void)
 {
     char path[OS_PATH_BUFFER];
     if (!LogFilePath(path))

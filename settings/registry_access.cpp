@@ -5,9 +5,6 @@
 
 #include <string.h>
 
-// WriteSetting holds the text to be stored in this many characters.
-#define SETTING_WRITE_BUFFER 2048
-
 static const char kInvalidMarker[] = "#### Invalid ####";
 
 // Replaces the Base64 text in scratch (capacity bytes) by the plain text.
@@ -115,7 +112,7 @@ int WriteSetting(SettingId id, const char *text, int overwrite)
 {
     if (!SettingIdIsValid(id))
         return Refused(OS_ERROR_INVALID_PARAMETER);
-    char buffer[SETTING_WRITE_BUFFER];
+    char buffer[SETTING_TEXT_CAPACITY];
     if (!overwrite) {
         // A value too large to read here counts as missing and is replaced.
         if (ReadSetting(id, buffer, sizeof buffer, "") > 0 && buffer[0] != '\0')
@@ -128,13 +125,13 @@ int WriteSetting(SettingId id, const char *text, int overwrite)
     if (ReportPreviewing())
         return PlanSetting(id, buffer, changes);
 
-    char encoded[SETTING_WRITE_BUFFER];
+    char encoded[SETTING_TEXT_CAPACITY];
     const char *stored = buffer;
     if (id == SETTING_SMTP_PASSWORD) {
         // The application reads the password as bytes of the ANSI code page,
         // as the old INI file held them: its Base64 is of those bytes, where
         // every character can be written there.
-        char ansi[SETTING_WRITE_BUFFER];
+        char ansi[SETTING_TEXT_CAPACITY];
         int lossy = 0;
         const char *plain = OsUtf8ToAnsi(buffer, ansi, sizeof ansi, &lossy) && !lossy ? ansi : buffer;
         if (!EncodePassword(plain, encoded, sizeof encoded))

@@ -35,6 +35,11 @@ enum {
 extern const char *const SettingCatalogue[SETTING_COUNT];
 
 // The key every setting lives under, in both roots.
+// The most text a setting holds, terminator included: WriteSetting refuses
+// more, and a reader that must tell a long value from a missing one reads
+// this much.
+#define SETTING_TEXT_CAPACITY 2048
+
 #define SETTINGS_KEY_PATH "SOFTWARE\\Velmora Software Ltd\\Ledgerwick Complete\\Settings"
 
 // Reads a setting into destination (capacity bytes, terminator included).

@@ -7,9 +7,6 @@
 
 #define DATA_FOLDER_SECTION "GetDefaultDataFilePath"
 #define DEFAULT_DATA_FOLDER_NAME "Ledgerwick Data"
-// The most a setting can hold (WriteSetting's limit, terminator included);
-// used only to tell a value too long for a path from a missing one.
-#define SETTING_TEXT_CAPACITY 2048
 
 // A stored folder longer than a path buffer reads as missing at 260
 // characters. Replacing it with the default would throw away the user's

@@ -293,7 +293,7 @@ int UpgradeToVersion5Utf8(int previousVersion, const char *oldInstallPath, int u
     return LogCallEnd(&logCall, status);
 }
 
-extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath)
+int LEDGERWICK_UPGRADE_API LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath)
 {
     int bad;
     char *oldPath = TextFromAnsiArgument(oldInstallPath, &bad);
@@ -302,7 +302,7 @@ extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVers
     return status;
 }
 
-extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5W(int previousVersion, const wchar_t *oldInstallPath)
+int LEDGERWICK_UPGRADE_API LedgerwickInstaller_UpgradeToVersion5W(int previousVersion, const wchar_t *oldInstallPath)
 {
     int bad;
     char *oldPath = TextFromWideArgument(oldInstallPath, &bad);

@@ -8,8 +8,6 @@
 
 #define INI_SECTION "WriteIniSettingsToRegistry"
 #define OLD_INI_FILE "ledgerwick.ini"
-// The largest value the settings store writes, terminator included.
-#define SETTING_VALUE_CAPACITY 2048
 
 typedef struct IniRow {
     const char *section;
@@ -44,7 +42,7 @@ static int ReadRowKey(const char *file, const char *section, const char *key, ch
 
 static int SettingHoldsText(SettingId id)
 {
-    char value[SETTING_VALUE_CAPACITY];
+    char value[SETTING_TEXT_CAPACITY];
     return ReadSetting(id, value, sizeof value, "") > 0;
 }
 

@@ -6,17 +6,18 @@
 // operation), so the other exports and the steps' own tests are untouched.
 #pragma once
 
+#include "include/LedgerwickUpgrade.h"
 #include "platform/platform.h"
 
-// The bits of the ExW result.
+// The bits of the ExW result and its flag, as callers know them.
 enum {
-    UPGRADE_CARRIED = 1,      // user files copied or moved into the data folder
-    UPGRADE_KEPT = 2,         // user files left in the old folder
-    UPGRADE_SETTINGS = 4,     // settings carried or repointed
-    UPGRADE_FAILED = 8,       // an operation failed, or the old folder was refused
-    UPGRADE_NOTHING_TO_DO = 16 // version 5 or later, or no old folder
+    UPGRADE_CARRIED = LEDGERWICK_UPGRADE_CARRIED,
+    UPGRADE_KEPT = LEDGERWICK_UPGRADE_KEPT,
+    UPGRADE_SETTINGS = LEDGERWICK_UPGRADE_SETTINGS,
+    UPGRADE_FAILED = LEDGERWICK_UPGRADE_FAILED,
+    UPGRADE_NOTHING_TO_DO = LEDGERWICK_UPGRADE_NOTHING_TO_DO
 };
-#define UPGRADE_FLAG_PREVIEW 1u
+#define UPGRADE_FLAG_PREVIEW LEDGERWICK_UPGRADE_PREVIEW
 // Negative results: bad arguments only.
 #define UPGRADE_BAD_FLAGS (-1)
 #define UPGRADE_BAD_REPORT_PATH (-2)

@@ -2,18 +2,13 @@
 // step logs under its own section and never reports failure to its caller.
 #pragma once
 
+#include "include/LedgerwickUpgrade.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 
-extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int previousVersion, const char *oldInstallPath);
-// The same run with a result mask and an optional report; flag 1 previews it
-// (see upgrade/report.h).
-extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5W(int previousVersion, const wchar_t *oldInstallPath);
 // The upgrade behind every export, its old folder already UTF-8; unreadable
 // when the caller's text was no text (the old folder is then left alone).
 int UpgradeToVersion5Utf8(int previousVersion, const char *oldInstallPath, int unreadable);
-extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5ExW(int previousVersion, const wchar_t *oldInstallPath,
-                                                                  unsigned flags, const wchar_t *reportPath);
 
 // WriteSetting for a step: a refused write is logged at ERROR under section
 // with its Windows error, and reported as failed. 1 when it was written.

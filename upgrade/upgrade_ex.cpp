@@ -5,7 +5,7 @@
 #include "upgrade/upgrade.h"
 #include "upgrade/report.h"
 
-extern "C" int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5ExW(int previousVersion, const wchar_t *oldInstallPath,
+int LEDGERWICK_UPGRADE_API LedgerwickInstaller_UpgradeToVersion5ExW(int previousVersion, const wchar_t *oldInstallPath,
                                                                   unsigned flags, const wchar_t *reportPath)
 {
     if (flags & ~UPGRADE_FLAG_PREVIEW)

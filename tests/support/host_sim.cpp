@@ -12,18 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// The exports are linked in directly. The references are strong on purpose:
-// a weak one would not pull the export's object out of the static library,
-// and the export would read as missing although it is built.
-extern "C" {
-int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5(int, const char *);
-int OS_STDCALL LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning(void);
-void OS_STDCALL LedgerwickInstaller_GetInstallerFilename(const char *);
-int OS_STDCALL DeleteLogFile(void);
-int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5ExW(int, const wchar_t *, unsigned, const wchar_t *);
-int OS_STDCALL LedgerwickInstaller_UpgradeToVersion5W(int, const wchar_t *);
-void OS_STDCALL LedgerwickInstaller_GetInstallerFilenameW(const wchar_t *);
-}
+// The exports are linked in directly, declared as callers see them.
+#include "include/LedgerwickUpgrade.h"
 
 static char s_root[64];
 
