@@ -65,8 +65,10 @@ const char kPayload[256] = "LW bench file";
 const char *kKey = "SOFTWARE\\Velmora Software Ltd\\Ledgerwick Complete\\Settings";
 std::string g_old = "C:\\lwbench\\old", g_bare = "C:\\lwbench\\bare", g_data;
 typedef int(__stdcall *UpgradeFn)(int, const char *);
+typedef int(__stdcall *UpgradeExFn)(int, const wchar_t *, unsigned, const wchar_t *);
 typedef int(__stdcall *DeleteLogFn)(void);
 UpgradeFn g_upgrade;
+UpgradeExFn g_upgradeEx;
 DeleteLogFn g_deleteLog;
 
 void RemoveTree(const std::string &path)
@@ -145,6 +147,13 @@ void SetLog(bool on)
 }
 
 size_t g_peakGrowth; // the largest growth of the peak working set in an export
+
+// The same upgrade previewed: flag 1, no report.
+int RunPreview()
+{
+    std::wstring old(g_old.begin(), g_old.end());
+    return g_upgradeEx(0, old.c_str(), 1, nullptr);
+}
 
 int RunUpgrade()
 {
@@ -225,11 +234,12 @@ bool Setup()
         return false;
     }
     g_upgrade = (UpgradeFn)GetProcAddress(dll, "LedgerwickInstaller_UpgradeToVersion5");
+    g_upgradeEx = (UpgradeExFn)GetProcAddress(dll, "LedgerwickInstaller_UpgradeToVersion5ExW");
     g_deleteLog = (DeleteLogFn)GetProcAddress(dll, "DeleteLogFile");
     char docs[MAX_PATH];
     SHGetSpecialFolderPathA(NULL, docs, 5 /* CSIDL_PERSONAL */, TRUE);
     g_data = std::string(docs) + "\\Ledgerwick Data";
-    return g_upgrade && g_deleteLog;
+    return g_upgrade && g_upgradeEx && g_deleteLog;
 }
 
 const char *kHostName = "Wine, real Upgrade.dll vs Win32 calls";
@@ -287,6 +297,12 @@ long MaxRss()
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss * 1024L;
+}
+
+int RunPreview()
+{
+    std::wstring old(g_old.begin(), g_old.end());
+    return LedgerwickInstaller_UpgradeToVersion5ExW(0, old.c_str(), 1, nullptr);
 }
 
 int RunUpgrade()
@@ -401,10 +417,19 @@ bool WholeJob(int n)
            CountFiles(g_data + "\\Letters", ".RTF") == l.letters && CountFiles(g_old + " OLD", ".RTF") == 0;
 }
 
-// The bare calls alone, and with the byte check the upgrade makes before a
-// data file takes the ".OLD" name (one read of each file).
-enum { LOG_OFF, LOG_ON, BARE, BARE_CHECKED, KINDS };
-const char *kKindNames[KINDS] = {"DLL, log off", "DLL, log on", "bare calls", "bare + check"};
+// A preview changes nothing: the old folder is as it was laid out.
+bool LeftAlone(int n)
+{
+    Layout l = Split(n);
+    return CountFiles(g_old, ".LW") == l.data && CountFiles(g_old + "\\Letters", ".RTF") == l.letters &&
+           CountFiles(g_data, ".LW") == 0;
+}
+
+// The upgrade with the log off and on, its preview (log off), the bare
+// calls alone, and with the byte check the upgrade makes before a data file
+// takes the ".OLD" name (one read of each file).
+enum { LOG_OFF, LOG_ON, PREVIEW, BARE, BARE_CHECKED, KINDS };
+const char *kKindNames[KINDS] = {"DLL, log off", "DLL, log on", "preview", "bare calls", "bare + check"};
 
 double RunOnce(int kind, int n, bool *whole)
 {
@@ -414,10 +439,12 @@ double RunOnce(int kind, int n, bool *whole)
     double start = Seconds();
     if (kind == BARE || kind == BARE_CHECKED)
         BareWork(g_old, g_data, kind == BARE_CHECKED);
+    else if (kind == PREVIEW)
+        RunPreview();
     else
         RunUpgrade();
     double took = Seconds() - start;
-    *whole = WholeJob(n);
+    *whole = kind == PREVIEW ? LeftAlone(n) : WholeJob(n);
     return took;
 }
 
@@ -447,8 +474,8 @@ int main(int argc, char **argv)
     if (!Setup())
         return 2;
     printf("%s; medians of %d, interleaved\n", kHostName, reps);
-    printf("%8s %14s %14s %14s %14s %11s %13s %9s\n", "N", kKindNames[0], kKindNames[1], kKindNames[2],
-           kKindNames[3], "off / bare", "off / checked", "on / off");
+    printf("%8s %14s %14s %14s %14s %14s %11s %13s %9s %13s\n", "N", kKindNames[0], kKindNames[1], kKindNames[2],
+           kKindNames[3], kKindNames[4], "off / bare", "off / checked", "on / off", "preview / off");
     bool voided = false;
     std::vector<double> offMedians, bareMedians;
     for (int n : sizes) {
@@ -468,9 +495,10 @@ int main(int argc, char **argv)
             m[k] = Median(times[k]);
         offMedians.push_back(m[LOG_OFF]);
         bareMedians.push_back(m[BARE]);
-        printf("%8d %11.1f ms %11.1f ms %11.1f ms %11.1f ms %11.2f %13.2f %9.2f\n", n, m[LOG_OFF] * 1e3,
-               m[LOG_ON] * 1e3, m[BARE] * 1e3, m[BARE_CHECKED] * 1e3, m[LOG_OFF] / m[BARE],
-               m[LOG_OFF] / m[BARE_CHECKED], m[LOG_ON] / m[LOG_OFF]);
+        printf("%8d %11.1f ms %11.1f ms %11.1f ms %11.1f ms %11.1f ms %11.2f %13.2f %9.2f %13.2f\n", n,
+               m[LOG_OFF] * 1e3, m[LOG_ON] * 1e3, m[PREVIEW] * 1e3, m[BARE] * 1e3, m[BARE_CHECKED] * 1e3,
+               m[LOG_OFF] / m[BARE], m[LOG_OFF] / m[BARE_CHECKED], m[LOG_ON] / m[LOG_OFF],
+               m[PREVIEW] / m[LOG_OFF]);
         fflush(stdout);
     }
     for (size_t i = 1; i < sizes.size(); i++) {

@@ -24,8 +24,13 @@ typedef enum PlanKind {
     PLAN_MADE      // a folder made empty
 } PlanKind;
 
+// A file is copied from one folder to another: both folders' forms are kept,
+// and a few more for the folders a step looks up on the way.
+#define FORM_CACHE 4
+
 typedef struct PlanEntry {
     int kind;
+    int next; // the entry before it whose path hashes alike, or -1
     char path[OS_PATH_BUFFER]; // identity form
     char origin[OS_PATH_BUFFER];
 } PlanEntry;
@@ -58,6 +63,15 @@ typedef struct Report {
     PlanEntry *entries;
     int entryCount;
     int entryCapacity;
+    // The plan indexed by path: the newest entry of each hash, chained back
+    // through the older ones, so a look-up costs a few probes per folder on
+    // the way up, not a pass over the whole plan.
+    int *buckets;
+    int bucketCount;
+    // The identity forms of the folders the last look-ups were in.
+    char formFolder[FORM_CACHE][OS_PATH_BUFFER];
+    char formFolderForm[FORM_CACHE][OS_PATH_BUFFER];
+    int formNext;
     StayingFile *staying;
     int stayingCount;
     int stayingCapacity;
@@ -157,16 +171,85 @@ static int Grow(void **table, int count, int *capacity, size_t size)
     return 1;
 }
 
-static PlanEntry *NewEntry(int kind)
+// A hash of the first length bytes of an identity form that two spellings
+// OsNamesEqualNoCase takes for one name share: letters A to Z fold, and the
+// bytes of other characters, whose case may differ, are left out.
+static unsigned PathHash(const char *path, size_t length)
+{
+    unsigned hash = 2166136261u;
+    for (size_t i = 0; i < length; i++) {
+        unsigned char c = (unsigned char)path[i];
+        if (c >= 0x80)
+            continue;
+        if (c >= 'A' && c <= 'Z')
+            c = (unsigned char)(c - 'A' + 'a');
+        hash = (hash ^ c) * 16777619u;
+    }
+    return hash;
+}
+
+static void Index(int i)
 {
     Report *r = s_report;
-    if (!Grow((void **)&r->entries, r->entryCount, &r->entryCapacity, sizeof(PlanEntry)))
+    PlanEntry *entry = &r->entries[i];
+    unsigned bucket = PathHash(entry->path, strlen(entry->path)) & (unsigned)(r->bucketCount - 1);
+    entry->next = r->buckets[bucket];
+    r->buckets[bucket] = i;
+}
+
+// Keeps about one entry per bucket; 0 when no memory could be had.
+static int GrowIndex(void)
+{
+    Report *r = s_report;
+    if (r->entryCount < r->bucketCount)
+        return 1;
+    int count = r->bucketCount ? r->bucketCount * 4 : 256;
+    int *buckets = (int *)OsAlloc((size_t)count * sizeof(int));
+    if (buckets == nullptr) {
+        r->mask |= UPGRADE_FAILED;
+        return 0;
+    }
+    if (r->buckets)
+        OsFree(r->buckets);
+    r->buckets = buckets;
+    r->bucketCount = count;
+    for (int b = 0; b < count; b++)
+        buckets[b] = -1;
+    for (int i = 0; i < r->entryCount; i++)
+        Index(i);
+    return 1;
+}
+
+static PlanEntry *NewEntry(int kind, const char *path, const char *origin)
+{
+    Report *r = s_report;
+    if (!Grow((void **)&r->entries, r->entryCount, &r->entryCapacity, sizeof(PlanEntry)) || !GrowIndex())
         return nullptr;
-    PlanEntry *entry = &r->entries[r->entryCount++];
+    int i = r->entryCount++;
+    PlanEntry *entry = &r->entries[i];
     entry->kind = kind;
-    entry->path[0] = '\0';
-    entry->origin[0] = '\0';
+    TextCopy(entry->path, sizeof entry->path, path);
+    TextCopy(entry->origin, sizeof entry->origin, origin);
+    Index(i);
     return entry;
+}
+
+// The newest entry before limit whose path is the first length bytes of
+// form, or -1. A folder made empty says nothing of what lies below it, so a
+// look-up for a folder above passes over such entries (skipMade).
+static int NewestEntryFor(const char *form, size_t length, int limit, int skipMade)
+{
+    Report *r = s_report;
+    if (r->bucketCount == 0)
+        return -1;
+    unsigned bucket = PathHash(form, length) & (unsigned)(r->bucketCount - 1);
+    char head[OS_PATH_BUFFER];
+    memcpy(head, form, length);
+    head[length] = '\0';
+    for (int i = r->buckets[bucket]; i >= 0; i = r->entries[i].next)
+        if (i < limit && !(skipMade && r->entries[i].kind == PLAN_MADE) && OsNamesEqualNoCase(r->entries[i].path, head))
+            return i;
+    return -1;
 }
 
 static StayingFile *FindStaying(const char *path)
@@ -415,36 +498,75 @@ static int Relation(const char *path, const char *folder)
 
 enum { AS_GONE, AS_MADE_FOLDER, AS_REAL };
 
+// PathIdentityForm for the plan. Nothing on disk changes during a preview,
+// so a folder's form, once found, holds for the whole call; the run works
+// folder by folder, so one of the last few found is nearly always the one
+// asked for, and its long names are not looked up again for every file. A
+// name that may be a short alias ("ACCOUN~1.LW") is looked up whole.
+static int PlanForm(const char *path, char *out)
+{
+    Report *r = s_report;
+    char full[OS_PATH_BUFFER];
+    if (!HasText(path) || !OsGetFullPathName(path, full))
+        return PathIdentityForm(path, out);
+    OsPathRemoveBackslash(full);
+    char *slash = strrchr(full, '\\');
+    if (slash == nullptr || slash - full < 3 || strchr(slash, '~') != nullptr || slash[1] == '\0')
+        return PathIdentityForm(path, out);
+    *slash = '\0';
+    int hit = 0;
+    while (hit < FORM_CACHE && strcmp(r->formFolder[hit], full) != 0)
+        hit++;
+    if (hit == FORM_CACHE) {
+        hit = r->formNext;
+        r->formNext = (r->formNext + 1) % FORM_CACHE;
+        if (!PathIdentityForm(full, r->formFolderForm[hit])) {
+            r->formFolder[hit][0] = '\0';
+            return 0;
+        }
+        TextCopy(r->formFolder[hit], sizeof r->formFolder[hit], full);
+    }
+    return TextCopyPath(out, r->formFolderForm[hit]) && TextAppendPath(out, "\\") &&
+           TextAppendPath(out, slash + 1);
+}
+
 // What path holds in the planned file system: nothing, a folder the run
 // makes, or what a real path (into real) holds now. Later entries first; a
 // path that took another's place is followed to what that one held before.
 static int Resolve(const char *path, char *real)
 {
     char current[OS_PATH_BUFFER];
-    if (!PathIdentityForm(path, current))
+    if (!PlanForm(path, current))
         return TextCopyPath(real, path) ? AS_REAL : AS_GONE;
     int limit = s_report->entryCount;
     for (;;) {
-        int i = limit - 1;
-        for (; i >= 0; i--) {
-            const PlanEntry *entry = &s_report->entries[i];
-            int relation = Relation(current, entry->path);
-            if (relation == NOT_RELATED || (entry->kind == PLAN_MADE && relation != SAME_PATH))
+        // The newest entry for the path itself or a folder above it: each
+        // folder on the way up is the text before one of its backslashes
+        // (a root keeps its backslash).
+        int i = NewestEntryFor(current, strlen(current), limit, 0);
+        for (size_t k = 0; current[k] != '\0'; k++) {
+            if (current[k] != '\\')
                 continue;
-            if (entry->kind == PLAN_GONE)
-                return AS_GONE;
-            if (entry->kind == PLAN_MADE)
-                return AS_MADE_FOLDER;
-            char rebased[OS_PATH_BUFFER];
-            if (!TextCopyPath(rebased, entry->origin) ||
-                !TextAppendPath(rebased, current + strlen(entry->path)))
-                return AS_GONE;
-            TextCopy(current, sizeof current, rebased);
-            limit = i;
-            break;
+            for (size_t length = k; length <= k + 1; length++) {
+                if (length == 0 || length >= strlen(current))
+                    continue;
+                int above = NewestEntryFor(current, length, limit, 1);
+                if (above > i && Relation(current, s_report->entries[above].path) == BELOW_PATH)
+                    i = above;
+            }
         }
         if (i < 0)
             break;
+        const PlanEntry *entry = &s_report->entries[i];
+        if (entry->kind == PLAN_GONE)
+            return AS_GONE;
+        if (entry->kind == PLAN_MADE)
+            return AS_MADE_FOLDER;
+        char rebased[OS_PATH_BUFFER];
+        if (!TextCopyPath(rebased, entry->origin) || !TextAppendPath(rebased, current + strlen(entry->path)))
+            return AS_GONE;
+        TextCopy(current, sizeof current, rebased);
+        limit = i;
     }
     TextCopy(real, OS_PATH_BUFFER, current);
     return AS_REAL;
@@ -500,14 +622,9 @@ static int Record(int kind, const char *path, const char *origin)
 {
     char form[OS_PATH_BUFFER];
     char originForm[OS_PATH_BUFFER] = "";
-    if (!PathIdentityForm(path, form) || (origin && !PathIdentityForm(origin, originForm)))
+    if (!PlanForm(path, form) || (origin && !PlanForm(origin, originForm)))
         return 0;
-    PlanEntry *entry = NewEntry(kind);
-    if (entry == nullptr)
-        return 0;
-    TextCopy(entry->path, sizeof entry->path, form);
-    TextCopy(entry->origin, sizeof entry->origin, originForm);
-    return 1;
+    return NewEntry(kind, form, originForm) != nullptr;
 }
 
 static int Refuse(unsigned long error)
@@ -683,6 +800,8 @@ int ReportClose(void)
     int mask = r->mask;
     if (r->entries)
         OsFree(r->entries);
+    if (r->buckets)
+        OsFree(r->buckets);
     if (r->staying)
         OsFree(r->staying);
     OsFree(r);
