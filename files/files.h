@@ -52,9 +52,10 @@ typedef enum RetriedOperation {
     RETRY_DELETE, // OsDeleteFile(source)
     RETRY_RENAME  // OsRename(source, destination)
 } RetriedOperation;
-// 1 on success. A sharing violation or access denied is tried again a few
-// times over about a second, with one log line under section for the path;
-// any other failure, or the last, gives 0 with the last error kept.
+// 1 on success. A sharing or lock violation is tried again a few times over
+// about a second, access denied once more after a tenth of a second, with one
+// log line under section for the path; any other failure, or the last, gives
+// 0 with the last error kept.
 int RetryWhileInUse(int operation, const char *source, const char *destination, const char *section);
 
 typedef enum FileAction {

@@ -104,6 +104,12 @@ int OsNamesEqualNoCase(const char *a, const char *b)
 
 void OsSleep(unsigned milliseconds)
 {
-    (void)milliseconds;
     SimCountCall(SIM_OP_SLEEP, 0);
+    g_sim.slept += milliseconds;
 }
+
+unsigned long SimSleptMilliseconds(void)
+{
+    return g_sim.slept;
+}
+

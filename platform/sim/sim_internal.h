@@ -113,6 +113,7 @@ typedef struct SimState {
     unsigned long calls[SIM_OP_COUNT];
     unsigned long mutatingCalls;
     unsigned long scans;
+    unsigned long slept; // milliseconds
 } SimState;
 
 extern SimState g_sim;
