@@ -4,6 +4,7 @@
 #include "support/host.h"
 #include "support/held_open.h"
 #include "support/log_reader.h"
+#include "support/nothing_lost.h"
 
 #include "settings/settings.h"
 
@@ -272,6 +273,59 @@ TEST_F(UpgradeReportTest, PreviewThenRunReportEveryUserFile)
         // The same run as the plain export: its log.
         std::vector<LogEntry> entries = ReadLogEntries();
         EXPECT_TRUE(LogHas(entries, "UpV5", "INFO Renamed OLDPath to TempPath"));
+    }
+}
+
+// A data file whose identical copy already stands in the data folder, as a
+// run cut off after the copy leaves it (the copy keeps the read-only bit of
+// a file the user protected, and CopyFile refuses to replace it): it is
+// carried without a copy, no failure, no wait, and it takes its ".OLD" name.
+TEST_F(UpgradeReportTest, IdenticalCopyAlreadyInTheDataFolderIsNotCopiedAgain)
+{
+    struct Case {
+        const char *name;
+        bool readOnly;
+    } const cases[] = {
+        {"read-only, as a copy of a read-only data file", true},
+        {"writable", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        LayOutOldInstallation();
+        HostWriteFile(New("Accounts.LW"), Bytes("accounts"));
+        HostCopyFileTime(Old("Accounts.LW"), New("Accounts.LW"));
+        if (c.readOnly) {
+            ASSERT_NE(OsSetFileAttributes(Old("Accounts.LW").c_str(), OS_FILE_ATTRIBUTE_READONLY), 0);
+            ASSERT_NE(OsSetFileAttributes(New("Accounts.LW").c_str(), OS_FILE_ATTRIBUTE_READONLY), 0);
+        }
+        auto before = FilesBelow(Touched());
+
+        EXPECT_EQ(UpgradeEx(4, kOld, 0, kReport), kCarried | kSettings);
+
+        Report run = ReadReport(kReport);
+        ASSERT_TRUE(run.whole);
+        EXPECT_EQ(Sorted(run.lines),
+                  Sorted({Line("deleted", Old("Accounts.LDB"), ""),
+                          Line("moved", Old("Backups\\Accounts.BK1"), New("Automated Backups\\Accounts.BK1")),
+                          Line("moved", Old("Backups\\Accounts.BK2"), New("Automated Backups\\Accounts.BK2")),
+                          Line("moved", Old("Letters\\Reminder.RTF"), New("Letters\\Reminder.RTF")),
+                          Line("renamed", Old("Accounts.LW"), Old("Accounts.OLD")), Line("renamed", kOld, kOldRenamed)}));
+        EXPECT_EQ(run.summary, "summary\t0 copied, 3 moved, 2 renamed, 1 deleted, 0 kept, 0 failed\t" + data + "\t" +
+                                   kOldRenamed);
+        EXPECT_EQ(HostReadFile(New("Accounts.LW")), Bytes("accounts"));
+        EXPECT_EQ(HostReadFile(kOldRenamed + "\\Accounts.OLD"), Bytes("accounts"));
+        EXPECT_EQ(HostSettingText("LastLedgerwickOpenedInDataFolder"), New("Accounts.LW"));
+        std::vector<LogEntry> entries = ReadLogEntries();
+        EXPECT_TRUE(LogHas(entries, "TransferUserFiles", "INFO Already in new datafile folder: " + Old("Accounts.LW")));
+        EXPECT_FALSE(LogHas(entries, "PerformActionOnFiles_DoAction",
+                            "INFO In use, trying again: " + Old("Accounts.LW")));
+#ifndef _WIN32
+        EXPECT_EQ(SimSleptMilliseconds(), 0u);
+#endif
+        ExpectNothingLost(before, Touched());
+        for (const std::string &file : {New("Accounts.LW"), kOldRenamed + "\\Accounts.OLD"})
+            OsSetFileAttributes(file.c_str(), OS_FILE_ATTRIBUTE_NORMAL);
     }
 }
 
