@@ -40,7 +40,8 @@ static unsigned TriesFor(unsigned long error)
     return 0;
 }
 
-int RetryWhileInUse(int operation, const char *source, const char *destination, const char *section)
+int RetryWhileInUse(int operation, const char *source, const char *destination, const char *section,
+                    RetryCheck check, void *checkContext)
 {
     if (ReportPreviewing())
         return PlanOperation(operation, source, destination);
@@ -53,6 +54,13 @@ int RetryWhileInUse(int operation, const char *source, const char *destination, 
         if (i == 0)
             LogMessage(LOG_MODULE, section, LOG_INFO, "In use, trying again: %s", source ? source : "[NULL]");
         OsSleep(kWaits[i]);
+        // What made the operation safe was settled before the first try; in
+        // the wait the program that held the file may have written it, or
+        // the copy it stands on.
+        if (check != nullptr && !check(source, checkContext)) {
+            OsSetLastError(error);
+            return 0;
+        }
         if (Attempt(operation, source, destination))
             return 1;
     }

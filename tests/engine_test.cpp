@@ -662,5 +662,38 @@ TEST_F(EngineTest, RetriesWaitLongForAHeldFileAndBrieflyForAPermission)
     EXPECT_TRUE(HostFileExists(file));
 }
 
-} // namespace
+// The check a caller gives is asked before each try after a wait, never
+// before the first; once it fails, no further try is made and the error of
+// the last try stays the one given.
+TEST_F(EngineTest, RetryGivesUpOnceItsCheckNoLongerHolds)
+{
+    const std::string file = "C:\\lwtest\\Old\\Data.LW";
+    HostWriteFile(file, "data");
+    struct Check {
+        int calls = 0;
+        int holdsFor = 1; // calls that answer yes
+        std::string path;
+        static int Ask(const char *source, void *context)
+        {
+            Check *check = static_cast<Check *>(context);
+            check->path = source;
+            // The check reads files of its own; their errors are not the
+            // operation's.
+            OsSetLastError(OS_ERROR_FILE_NOT_FOUND);
+            return ++check->calls <= check->holdsFor;
+        }
+    } check;
+    HeldOpen held(file);
+    OsSetLastError(kNoError);
+    EXPECT_EQ(RetryWhileInUse(RETRY_DELETE, file.c_str(), nullptr, "Test", Check::Ask, &check), 0);
+    EXPECT_EQ(check.calls, 2);
+    EXPECT_EQ(check.path, file);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_SHARING_VIOLATION);
+#ifndef _WIN32
+    EXPECT_EQ(SimCallCount(SIM_OP_DELETE_FILE), 2u);
+    EXPECT_EQ(SimSleptMilliseconds(), 300u);
+#endif
+    EXPECT_TRUE(HostFileExists(file));
+}
 
+} // namespace

@@ -178,6 +178,27 @@ static int SelectByRule(const char *sourceFile, void *context)
     return 0;
 }
 
+// The engine's question again, right before a try after a wait: another
+// program held the file, and it (or another) may have written the file or
+// its copy in the data folder meanwhile. What no longer holds is told here,
+// where the file stays.
+static int StillAllowedByRule(const char *sourceFile, void *context)
+{
+    const RuleCall *call = (const RuleCall *)context;
+    char name[OS_PATH_BUFFER];
+    char newFile[OS_PATH_BUFFER];
+    if (!FileNameOfPath(sourceFile, name, 1))
+        return 0;
+    int verdict = Judge(call, sourceFile, name, newFile, 0);
+    if (verdict == RULE_TAKES)
+        return 1;
+    if (verdict == RULE_IN_PLACE)
+        LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_INFO, "Already in new datafile folder: %s", sourceFile);
+    else
+        LogKept(call, sourceFile, verdict, newFile);
+    return 0;
+}
+
 // Logs, before the action's own lines, every file directly in oldFolder that
 // the patterns select and the rule keeps where it is.
 static void RefuseWhatTheRuleKeeps(const RuleCall *call, const char *oldFolder, const char *const *patterns,
@@ -221,7 +242,7 @@ static void ActOnFilesTheRuleAllows(int action, char *oldFolder, char *newFolder
     RuleCall call = {action, rule, newFolder, SamePath(oldFolder, newFolder)};
     RefuseWhatTheRuleKeeps(&call, oldFolder, patterns, patternCount);
     PerformActionOnFilesSelecting(action, oldFolder, destination, patterns, patternCount, 1, 0, 0, SelectByRule,
-                                  &call);
+                                  StillAllowedByRule, &call);
 }
 
 void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)

@@ -106,6 +106,8 @@ void OsSleep(unsigned milliseconds)
 {
     SimCountCall(SIM_OP_SLEEP, 0);
     g_sim.slept += milliseconds;
+    if (g_sim.sleepHook != NULL)
+        g_sim.sleepHook(g_sim.sleepHookContext);
 }
 
 unsigned long SimSleptMilliseconds(void)
@@ -113,3 +115,8 @@ unsigned long SimSleptMilliseconds(void)
     return g_sim.slept;
 }
 
+void SimSetSleepHook(SimHook hook, void *context)
+{
+    g_sim.sleepHook = hook;
+    g_sim.sleepHookContext = context;
+}

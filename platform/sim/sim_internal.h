@@ -114,6 +114,8 @@ typedef struct SimState {
     unsigned long mutatingCalls;
     unsigned long scans;
     unsigned long slept; // milliseconds
+    SimHook sleepHook;
+    void *sleepHookContext;
 } SimState;
 
 extern SimState g_sim;
