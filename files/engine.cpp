@@ -48,6 +48,7 @@ struct EngineCall {
     // A folder of the user's inside the tree (or null), never entered.
     const char *keepOut;
     FileSelector select; // or null: the patterns alone decide
+    RetryCheck recheck;  // or null: nothing to ask again after a wait
     void *selectContext;
     // The destination folder of this folder's files is known to exist: it
     // is made ready at the first file, not looked up again for every one.
@@ -115,7 +116,8 @@ static int ProcessEntry(EngineCall *call, const OsFindData *entry)
     }
     if (MovesOrCopies(call->action) && !call->destinationReady)
         call->destinationReady = PrepareDestinationFolder(destinationPath);
-    return DoActionInReadyFolder(call->action, sourcePath, destinationPath) ? 1 : 0;
+    return DoActionInReadyFolder(call->action, sourcePath, destinationPath, call->recheck, call->selectContext) ? 1
+                                                                                                                 : 0;
 }
 
 // Every entry of the source folder, in whatever order the enumeration gives.
@@ -163,7 +165,7 @@ static int RunCall(const EngineCall *parent, int action, char *sourceFolder, cha
             outputRoot = destination;
         EngineCall call = {action, sourceFolder, destination, patterns, patternCount,
                            filter, removeSourceFolder, recurse, outputRoot, keepOut,
-                           parent->select, parent->selectContext, 0};
+                           parent->select, parent->recheck, parent->selectContext, 0};
         affected = ProcessFolder(&call);
         // The folder goes only when nothing is left in it; a failure is
         // the expected outcome for a folder that still holds something.
@@ -177,10 +179,11 @@ static int RunCall(const EngineCall *parent, int action, char *sourceFolder, cha
 }
 
 // What the outermost call hands down to every nested one.
-static EngineCall Outermost(FileSelector select, void *context)
+static EngineCall Outermost(FileSelector select, RetryCheck recheck, void *context)
 {
     EngineCall call = {};
     call.select = select;
+    call.recheck = recheck;
     call.selectContext = context;
     return call;
 }
@@ -188,7 +191,7 @@ static EngineCall Outermost(FileSelector select, void *context)
 int PerformActionOnFiles(int action, char *sourceFolder, char *destination, const char *const *patterns,
                          int patternCount, int filter, int removeSourceFolder, int recurse)
 {
-    EngineCall top = Outermost(nullptr, nullptr);
+    EngineCall top = Outermost(nullptr, nullptr, nullptr);
     return RunCall(&top, action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder,
                    recurse, nullptr, nullptr);
 }
@@ -197,16 +200,17 @@ int PerformActionOnFilesKeepingOut(int action, char *sourceFolder, char *destina
                                    const char *const *patterns, int patternCount, int filter,
                                    int removeSourceFolder, int recurse, const char *keepOut)
 {
-    EngineCall top = Outermost(nullptr, nullptr);
+    EngineCall top = Outermost(nullptr, nullptr, nullptr);
     return RunCall(&top, action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder,
                    recurse, nullptr, HasText(keepOut) ? keepOut : nullptr);
 }
 
 int PerformActionOnFilesSelecting(int action, char *sourceFolder, char *destination,
                                   const char *const *patterns, int patternCount, int filter,
-                                  int removeSourceFolder, int recurse, FileSelector select, void *context)
+                                  int removeSourceFolder, int recurse, FileSelector select, RetryCheck recheck,
+                                  void *context)
 {
-    EngineCall top = Outermost(select, context);
+    EngineCall top = Outermost(select, recheck, context);
     return RunCall(&top, action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder,
                    recurse, nullptr, nullptr);
 }

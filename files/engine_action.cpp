@@ -26,15 +26,38 @@ static int RenamedPath(const char *sourceFile, const char *extension, char *newP
     return OsPathAppend(newPath, name) && TextAppendPath(newPath, extension);
 }
 
-static int RenameExtension(const char *sourceFile, const char *extension)
+// The caller's check as RetryWhileInUse asks it, noting a refusal: the
+// file then stays for the caller's reason, which the caller has told.
+typedef struct Recheck {
+    RetryCheck check;
+    void *context;
+    int refused;
+} Recheck;
+
+static int StillWanted(const char *sourceFile, void *context)
+{
+    Recheck *recheck = (Recheck *)context;
+    if (recheck->check(sourceFile, recheck->context))
+        return 1;
+    recheck->refused = 1;
+    return 0;
+}
+
+static int Retried(int operation, const char *sourceFile, const char *destination, Recheck *recheck)
+{
+    return RetryWhileInUse(operation, sourceFile, destination, kSection,
+                           recheck->check != nullptr ? StillWanted : nullptr, recheck);
+}
+
+static int RenameExtension(const char *sourceFile, const char *extension, Recheck *recheck)
 {
     char newPath[OS_PATH_BUFFER];
     if (!RenamedPath(sourceFile, extension, newPath))
         return 0;
-    return RetryWhileInUse(RETRY_RENAME, sourceFile, newPath, kSection);
+    return Retried(RETRY_RENAME, sourceFile, newPath, recheck);
 }
 
-static int Act(int action, const char *sourceFile, const char *destination, int prepareFolder)
+static int Act(int action, const char *sourceFile, const char *destination, int prepareFolder, Recheck *recheck)
 {
     if (!HasText(sourceFile))
         return 0;
@@ -44,35 +67,39 @@ static int Act(int action, const char *sourceFile, const char *destination, int 
             return 0;
         if (prepareFolder)
             PrepareDestinationFolder(destination);
-        return RetryWhileInUse(RETRY_MOVE, sourceFile, destination, kSection);
+        return Retried(RETRY_MOVE, sourceFile, destination, recheck);
     case FILE_COPY:
         if (!HasText(destination))
             return 0;
         if (prepareFolder)
             PrepareDestinationFolder(destination);
-        return RetryWhileInUse(RETRY_COPY, sourceFile, destination, kSection);
+        return Retried(RETRY_COPY, sourceFile, destination, recheck);
     case FILE_DELETE:
         // DeleteFile refuses read-only files; clearing the attributes first
         // lets the old installation go even where the user protected files.
         if (!SetAttributesOrPlan(sourceFile, OS_FILE_ATTRIBUTE_NORMAL))
             return 0;
-        return RetryWhileInUse(RETRY_DELETE, sourceFile, nullptr, kSection);
+        return Retried(RETRY_DELETE, sourceFile, nullptr, recheck);
     case FILE_RENAME_EXT:
         if (!HasText(destination))
             return 0;
-        return RenameExtension(sourceFile, destination);
+        return RenameExtension(sourceFile, destination, recheck);
     default:
         return 0;
     }
 }
 
-static int ActAndLog(int action, const char *sourceFile, const char *destination, int prepareFolder)
+static int ActAndLog(int action, const char *sourceFile, const char *destination, int prepareFolder,
+                     RetryCheck check, void *context)
 {
-    int done = Act(action, sourceFile, destination, prepareFolder);
+    Recheck recheck = {check, context, 0};
+    int done = Act(action, sourceFile, destination, prepareFolder, &recheck);
     unsigned long error = done ? 0 : ReportLastError();
     LogMessage(LOG_MODULE, kSection, done ? LOG_INFO : LOG_ERROR,
                "%s%s: %c - %s => %s", "\t\t", FileActionName(action), done ? 'Y' : 'N',
                sourceFile ? sourceFile : "[NULL]", HasText(destination) ? destination : "[NULL]");
+    if (recheck.refused)
+        return 0;
     char renamed[OS_PATH_BUFFER] = "";
     if (action == FILE_RENAME_EXT && HasText(sourceFile) && HasText(destination))
         RenamedPath(sourceFile, destination, renamed);
@@ -82,10 +109,11 @@ static int ActAndLog(int action, const char *sourceFile, const char *destination
 
 int PerformActionOnFiles_DoAction(int action, const char *sourceFile, const char *destination)
 {
-    return ActAndLog(action, sourceFile, destination, 1);
+    return ActAndLog(action, sourceFile, destination, 1, nullptr, nullptr);
 }
 
-int DoActionInReadyFolder(int action, const char *sourceFile, const char *destination)
+int DoActionInReadyFolder(int action, const char *sourceFile, const char *destination, RetryCheck recheck,
+                          void *context)
 {
-    return ActAndLog(action, sourceFile, destination, 0);
+    return ActAndLog(action, sourceFile, destination, 0, recheck, context);
 }

@@ -52,10 +52,18 @@ typedef enum RetriedOperation {
     RETRY_DELETE, // OsDeleteFile(source)
     RETRY_RENAME  // OsRename(source, destination)
 } RetriedOperation;
-// 1 on success. A sharing violation or access denied is tried again a few
-// times over about a second, with one log line under section for the path;
-// any other failure, or the last, gives 0 with the last error kept.
-int RetryWhileInUse(int operation, const char *source, const char *destination, const char *section);
+// What must still hold of source right before it is tried again after a
+// wait (the file another program held may have changed meanwhile); 1 when
+// it does. context is the caller's.
+typedef int (*RetryCheck)(const char *source, void *context);
+// 1 on success. A sharing or lock violation is tried again a few times over
+// about a second, access denied once more after a tenth of a second, with one
+// log line under section for the path; any other failure, or the last, gives
+// 0 with the last error kept. With a check, each try after a wait is made
+// only while the check holds; when it no longer does, 0 with the error of
+// the try before.
+int RetryWhileInUse(int operation, const char *source, const char *destination, const char *section,
+                    RetryCheck check = nullptr, void *checkContext = nullptr);
 
 typedef enum FileAction {
     FILE_MOVE = 0,
@@ -86,10 +94,14 @@ int PerformActionOnFilesKeepingOut(int action, char *sourceFolder, char *destina
 // the action is taken on it; context is the caller's.
 typedef int (*FileSelector)(const char *sourceFile, void *context);
 // PerformActionOnFiles with a further say for the caller on each selected
-// file; one that select refuses gets no line and is not counted.
+// file; one that select refuses gets no line and is not counted. recheck (or
+// null) is asked again before any try after a wait (RetryWhileInUse's
+// check); a file it then refuses stays, with its action's line but no report
+// line from the engine: recheck tells why it stays.
 int PerformActionOnFilesSelecting(int action, char *sourceFolder, char *destination,
                                   const char *const *patterns, int patternCount, int filter,
-                                  int removeSourceFolder, int recurse, FileSelector select, void *context);
+                                  int removeSourceFolder, int recurse, FileSelector select, RetryCheck recheck,
+                                  void *context);
 
 // The steps of PerformActionOnFiles, callable on their own.
 
@@ -108,4 +120,6 @@ int PerformActionOnFiles_DoAction(int action, const char *sourceFile, const char
 // 1 when the folder of destinationFile exists (made now when missing), and
 // the action on a file whose destination folder is known to exist.
 int PrepareDestinationFolder(const char *destinationFile);
-int DoActionInReadyFolder(int action, const char *sourceFile, const char *destination);
+// recheck (or null) as PerformActionOnFilesSelecting's.
+int DoActionInReadyFolder(int action, const char *sourceFile, const char *destination, RetryCheck recheck,
+                          void *context);

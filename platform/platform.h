@@ -103,6 +103,7 @@ int OsUtf8ToAnsi(const char *text, char *out, size_t capacity, int *lossy);
 #define OS_ERROR_INVALID_HANDLE 6
 #define OS_ERROR_NOT_SAME_DEVICE 17
 #define OS_ERROR_SHARING_VIOLATION 32
+#define OS_ERROR_LOCK_VIOLATION 33
 #define OS_ERROR_FILE_EXISTS 80
 #define OS_ERROR_INVALID_PARAMETER 87
 #define OS_ERROR_DISK_FULL 112

@@ -203,6 +203,14 @@ unsigned long SimFaultsFired(void);
 // The calls made since the last reset: of one operation, or with
 // SIM_OP_ANY_MUTATING of every mutating one. Failed calls count as well.
 unsigned long SimCallCount(SimOperation operation);
+// The milliseconds OsSleep was asked to wait since the last reset (the host
+// waits none of them).
+unsigned long SimSleptMilliseconds(void);
+// Runs hook(context) in every OsSleep from now on, until a reset or a null
+// hook: what another program does to the files while the library waits.
+typedef void (*SimHook)(void *context);
+void SimSetSleepHook(SimHook hook, void *context);
+
 // POSIX folder scans done to resolve paths without regard to case; tests use
 // this to check the exact spelling is tried first.
 unsigned long SimDirectoryScans(void);

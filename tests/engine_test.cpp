@@ -2,6 +2,7 @@
 // it writes. Enumeration order is not promised by either host, so log blocks
 // are compared with the entries of each folder taken as a set.
 #include "files/files.h"
+#include "support/held_open.h"
 #include "support/host.h"
 #include "support/links.h"
 
@@ -13,6 +14,7 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
 #include <string.h>
 #include <string>
 #include <vector>
@@ -591,6 +593,107 @@ TEST_F(EngineTest, LinksInsideATreeAreNeverFollowed)
                             {Lines{Info("Not followed (link): C:\\lwtest\\Src\\Link2")}}, 0);
     copyBlock.insert(copyBlock.end(), moveBlock.begin(), moveBlock.end());
     ExpectLog(copyBlock);
+}
+
+// ---------------------------------------------------------------------------
+// Trying again while another program holds a file
+
+// A last error no call gives: a failure that sets none of its own shows.
+const unsigned long kNoError = 0xdeadbeef;
+
+long long MillisecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A sharing or lock violation passes when the program holding the file lets
+// go, and is worth a second; access denied comes from a permission that
+// will not change, and is worth one short wait. Other errors none.
+TEST_F(EngineTest, RetriesWaitLongForAHeldFileAndBrieflyForAPermission)
+{
+    const std::string file = "C:\\lwtest\\Old\\Data.LW";
+    if (HostIsSimulated()) {
+#ifndef _WIN32
+        struct Case {
+            unsigned long error;
+            unsigned long tries;
+            unsigned long waited;
+        } const cases[] = {
+            {OS_ERROR_SHARING_VIOLATION, 5, 1000},
+            {OS_ERROR_LOCK_VIOLATION, 5, 1000},
+            {OS_ERROR_ACCESS_DENIED, 2, 100},
+            {OS_ERROR_DISK_FULL, 1, 0},
+        };
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.error);
+            HostReset();
+            HostWriteFile(file, "data");
+            int fault = SimFailOperation(SIM_OP_DELETE_FILE, file.c_str(), c.error);
+            OsSetLastError(kNoError);
+            EXPECT_EQ(RetryWhileInUse(RETRY_DELETE, file.c_str(), nullptr, "Test"), 0);
+            EXPECT_EQ(OsGetLastError(), c.error);
+            EXPECT_EQ(SimFaultFired(fault, nullptr, 0), c.tries);
+            EXPECT_EQ(SimCallCount(SIM_OP_DELETE_FILE), c.tries);
+            EXPECT_EQ(SimSleptMilliseconds(), c.waited);
+            EXPECT_TRUE(HostFileExists(file));
+        }
+#endif
+        return;
+    }
+    // Under Wine the files are really held and really read-only, and the
+    // waits take their time.
+    HostWriteFile(file, "data");
+    {
+        HeldOpen held(file);
+        OsSetLastError(kNoError);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(RetryWhileInUse(RETRY_DELETE, file.c_str(), nullptr, "Test"), 0);
+        EXPECT_GE(MillisecondsSince(start), 950);
+        EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_SHARING_VIOLATION);
+    }
+    ASSERT_NE(OsSetFileAttributes(file.c_str(), OS_FILE_ATTRIBUTE_READONLY), 0);
+    OsSetLastError(kNoError);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RetryWhileInUse(RETRY_DELETE, file.c_str(), nullptr, "Test"), 0);
+    long long waited = MillisecondsSince(start);
+    EXPECT_GE(waited, 95);
+    EXPECT_LT(waited, 1000); // the wait for a held file is a second on its own
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(HostFileExists(file));
+}
+
+// The check a caller gives is asked before each try after a wait, never
+// before the first; once it fails, no further try is made and the error of
+// the last try stays the one given.
+TEST_F(EngineTest, RetryGivesUpOnceItsCheckNoLongerHolds)
+{
+    const std::string file = "C:\\lwtest\\Old\\Data.LW";
+    HostWriteFile(file, "data");
+    struct Check {
+        int calls = 0;
+        int holdsFor = 1; // calls that answer yes
+        std::string path;
+        static int Ask(const char *source, void *context)
+        {
+            Check *check = static_cast<Check *>(context);
+            check->path = source;
+            // The check reads files of its own; their errors are not the
+            // operation's.
+            OsSetLastError(OS_ERROR_FILE_NOT_FOUND);
+            return ++check->calls <= check->holdsFor;
+        }
+    } check;
+    HeldOpen held(file);
+    OsSetLastError(kNoError);
+    EXPECT_EQ(RetryWhileInUse(RETRY_DELETE, file.c_str(), nullptr, "Test", Check::Ask, &check), 0);
+    EXPECT_EQ(check.calls, 2);
+    EXPECT_EQ(check.path, file);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_SHARING_VIOLATION);
+#ifndef _WIN32
+    EXPECT_EQ(SimCallCount(SIM_OP_DELETE_FILE), 2u);
+    EXPECT_EQ(SimSleptMilliseconds(), 300u);
+#endif
+    EXPECT_TRUE(HostFileExists(file));
 }
 
 } // namespace

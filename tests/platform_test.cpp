@@ -2,6 +2,7 @@
 // Win32 functions answer them, so they hold what Windows does, and the
 // simulated host has to give the same. Faults and the host's own files are
 // checked on the simulated host only.
+#include "support/held_open.h"
 #include "support/host.h"
 
 #ifndef _WIN32
@@ -280,6 +281,74 @@ TEST_F(PlatformTest, ReadOnlyFileIsNotDeletedUntilCleared)
     EXPECT_EQ(OsGetFileAttributes(moved) & OS_FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_NE(OsDeleteFile(moved), 0) << OsGetLastError();
     EXPECT_FALSE(HostFileExists(moved));
+}
+
+// A file another program holds open and a file the user made read-only fail
+// with different errors, and the library waits long only for the first: a
+// sharing violation passes when the program lets go, access denied from the
+// read-only bit never does. Wine lets CopyFile replace a read-only file's
+// bytes (the bit stays), where Windows documents access denied.
+TEST_F(PlatformTest, HeldAndReadOnlyFilesGiveTheirOwnErrors)
+{
+    const std::string held = "C:\\lwtest\\held.lw", other = "C:\\lwtest\\other.lw",
+                      readOnly = "C:\\lwtest\\readonly.lw", moved = "C:\\lwtest\\moved.lw";
+    struct Case {
+        const char *what;
+        bool holdIt; // held open without sharing, else read-only
+        std::function<int()> call; // non-zero on success
+        unsigned long error;       // 0: the call succeeds
+        std::string result;        // on success: the file it leaves, read-only
+        std::string bytes;         // and what that file holds
+    } const cases[] = {
+        {"copy from a held file", true, [&] { return OsCopyFile(held.c_str(), moved.c_str(), 0); },
+         OS_ERROR_SHARING_VIOLATION},
+        {"copy onto a held file", true, [&] { return OsCopyFile(other.c_str(), held.c_str(), 0); },
+         OS_ERROR_SHARING_VIOLATION},
+        {"move a held file", true, [&] { return OsMoveFile(held.c_str(), moved.c_str()); },
+         OS_ERROR_SHARING_VIOLATION},
+        {"rename a held file", true, [&] { return OsRename(held.c_str(), moved.c_str()) == 0; },
+         OS_ERROR_SHARING_VIOLATION},
+        {"delete a held file", true, [&] { return OsDeleteFile(held.c_str()); }, OS_ERROR_SHARING_VIOLATION},
+        {"copy onto a read-only file", false, [&] { return OsCopyFile(other.c_str(), readOnly.c_str(), 0); }, 0,
+         readOnly, "other"},
+        {"delete a read-only file", false, [&] { return OsDeleteFile(readOnly.c_str()); }, OS_ERROR_ACCESS_DENIED},
+        {"move a read-only file", false, [&] { return OsMoveFile(readOnly.c_str(), moved.c_str()); }, 0, moved,
+         "read-only"},
+        {"rename a read-only file", false, [&] { return OsRename(readOnly.c_str(), moved.c_str()) == 0; }, 0, moved,
+         "read-only"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const std::string &path : {held, moved, readOnly})
+            if (HostFileExists(path)) {
+                OsSetFileAttributes(path.c_str(), OS_FILE_ATTRIBUTE_NORMAL);
+                OsDeleteFile(path.c_str());
+            }
+        HostWriteFile(held, "held");
+        HostWriteFile(other, "other");
+        HostWriteFile(readOnly, "read-only");
+        ASSERT_NE(OsSetFileAttributes(readOnly.c_str(), OS_FILE_ATTRIBUTE_READONLY), 0);
+        int done;
+        unsigned long error;
+        {
+            HeldOpen *hold = c.holdIt ? new HeldOpen(held) : nullptr;
+            OsSetLastError(kNoErrorYet);
+            done = c.call();
+            error = OsGetLastError();
+            delete hold;
+        }
+        if (c.error == 0) {
+            EXPECT_NE(done, 0) << error;
+            EXPECT_EQ(HostReadFile(c.result), c.bytes);
+            EXPECT_NE(OsGetFileAttributes(c.result.c_str()) & OS_FILE_ATTRIBUTE_READONLY, 0u);
+            continue;
+        }
+        EXPECT_EQ(done, 0);
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(HostReadFile(held), "held");
+        EXPECT_EQ(HostReadFile(readOnly), "read-only");
+        EXPECT_FALSE(HostFileExists(moved));
+    }
 }
 
 TEST_F(PlatformTest, FailuresGiveTheWin32ErrorCodes)

@@ -4,6 +4,7 @@
 #include "support/host.h"
 #include "support/held_open.h"
 #include "support/log_reader.h"
+#include "support/nothing_lost.h"
 #include "support/report_replay.h"
 
 #include "settings/settings.h"
@@ -15,9 +16,12 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <climits>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -92,6 +96,35 @@ std::vector<std::string> NotMentioning(const std::vector<std::string> &lines, co
             kept.push_back(line);
     return Sorted(kept);
 }
+
+// Whether the log shows the wait for a held file under section; read raw,
+// as the log may be half-written while another thread asks.
+bool LogShowsWait(const std::string &section, const std::string &path)
+{
+    std::string log;
+#ifdef _WIN32
+    if (FILE *file = fopen(LogPathForTests().c_str(), "rb")) {
+        char chunk[4096];
+        for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;)
+            log.append(chunk, n);
+        fclose(file);
+    }
+#else
+    if (HostFileExists(LogPathForTests()))
+        log = HostReadFile(LogPathForTests());
+#endif
+    const std::string wait = "In use, trying again: " + path + "\r\n";
+    for (size_t at = log.find(wait); at != std::string::npos; at = log.find(wait, at + 1)) {
+        size_t start = log.rfind("\r\n", at);
+        start = start == std::string::npos ? 0 : start + 2;
+        if (log.substr(start, at - start).find("- " + section + " ") != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// Which try the simulated host fails for a held file.
+enum SimOperationOrNone { kRenameTry, kDeleteTry };
 
 class UpgradeReportTest : public HostTest {
 protected:
@@ -242,6 +275,151 @@ TEST_F(UpgradeReportTest, PreviewThenRunReportEveryUserFile)
         // The same run as the plain export: its log.
         std::vector<LogEntry> entries = ReadLogEntries();
         EXPECT_TRUE(LogHas(entries, "UpV5", "INFO Renamed OLDPath to TempPath"));
+    }
+}
+
+// A data file whose identical copy already stands in the data folder, as a
+// run cut off after the copy leaves it (the copy keeps the read-only bit of
+// a file the user protected, and CopyFile refuses to replace it): it is
+// carried without a copy, no failure, no wait, and it takes its ".OLD" name.
+TEST_F(UpgradeReportTest, IdenticalCopyAlreadyInTheDataFolderIsNotCopiedAgain)
+{
+    struct Case {
+        const char *name;
+        bool readOnly;
+    } const cases[] = {
+        {"read-only, as a copy of a read-only data file", true},
+        {"writable", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        LayOutOldInstallation();
+        HostWriteFile(New("Accounts.LW"), Bytes("accounts"));
+        HostCopyFileTime(Old("Accounts.LW"), New("Accounts.LW"));
+        if (c.readOnly) {
+            ASSERT_NE(OsSetFileAttributes(Old("Accounts.LW").c_str(), OS_FILE_ATTRIBUTE_READONLY), 0);
+            ASSERT_NE(OsSetFileAttributes(New("Accounts.LW").c_str(), OS_FILE_ATTRIBUTE_READONLY), 0);
+        }
+        auto before = FilesBelow(Touched());
+
+        EXPECT_EQ(UpgradeEx(4, kOld, 0, kReport), kCarried | kSettings);
+
+        ReportFile run = ReadReport(kReport);
+        ASSERT_TRUE(run.whole);
+        EXPECT_EQ(Sorted(run.lines),
+                  Sorted({Line("deleted", Old("Accounts.LDB"), ""),
+                          Line("moved", Old("Backups\\Accounts.BK1"), New("Automated Backups\\Accounts.BK1")),
+                          Line("moved", Old("Backups\\Accounts.BK2"), New("Automated Backups\\Accounts.BK2")),
+                          Line("moved", Old("Letters\\Reminder.RTF"), New("Letters\\Reminder.RTF")),
+                          Line("renamed", Old("Accounts.LW"), Old("Accounts.OLD")), Line("renamed", kOld, kOldRenamed)}));
+        EXPECT_EQ(run.summary, "summary\t0 copied, 3 moved, 2 renamed, 1 deleted, 0 kept, 0 failed\t" + data + "\t" +
+                                   kOldRenamed);
+        EXPECT_EQ(HostReadFile(New("Accounts.LW")), Bytes("accounts"));
+        EXPECT_EQ(HostReadFile(kOldRenamed + "\\Accounts.OLD"), Bytes("accounts"));
+        EXPECT_EQ(HostSettingText("LastLedgerwickOpenedInDataFolder"), New("Accounts.LW"));
+        std::vector<LogEntry> entries = ReadLogEntries();
+        EXPECT_TRUE(LogHas(entries, "TransferUserFiles", "INFO Already in new datafile folder: " + Old("Accounts.LW")));
+        EXPECT_FALSE(LogHas(entries, "PerformActionOnFiles_DoAction",
+                            "INFO In use, trying again: " + Old("Accounts.LW")));
+#ifndef _WIN32
+        EXPECT_EQ(SimSleptMilliseconds(), 0u);
+#endif
+        ExpectNothingLost(before, Touched());
+        for (const std::string &file : {New("Accounts.LW"), kOldRenamed + "\\Accounts.OLD"})
+            OsSetFileAttributes(file.c_str(), OS_FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// Whether a file of the old folder may be deleted or given its ".OLD" name
+// rests on its identical copy in the data folder. When the file is held
+// and the upgrade waits, the program holding it may write the copy
+// meanwhile: the rule is asked again before each try, and the file stays.
+// The simulated host fails the first try and changes the copy in the wait;
+// under Wine the file is held for real (sharing reading, so that its copy
+// is made and compared first) and let go only after the copy was changed.
+TEST_F(UpgradeReportTest, CopyChangedWhileTheFileIsHeldStopsItsRenameOrDelete)
+{
+    struct Case {
+        const char *name;
+        std::string held, copy;   // relative to the old and the data folder
+        SimOperationOrNone operation; // the simulated host's held try
+        std::string waitSection;  // where the wait for it is logged
+        std::string stays;        // the report line of the file that stays
+        std::string never;        // the line of the act that must not happen
+        int mask;
+    };
+    const std::string changedCopy = "a different file of that name is in the data folder";
+    const Case cases[] = {
+        {"a data file's new name", "Accounts.LW", "Accounts.LW", kRenameTry, "PerformActionOnFiles_DoAction",
+         Kept(Old("Accounts.LW"), changedCopy), Line("renamed", Old("Accounts.LW"), Old("Accounts.OLD")),
+         kCarried | kKept | kSettings},
+        {"an earlier copy's delete", "Books.OLD", "Books.OLD", kDeleteTry, "PerformActionOnFiles_DoAction",
+         Kept(Old("Books.OLD"), changedCopy), Line("deleted", Old("Books.OLD"), ""), kCarried | kKept | kSettings},
+        {"a backup's clean-up", "Backups\\Accounts.BK1", "Automated Backups\\Accounts.BK1", kDeleteTry,
+         "DeleteOldVersion", "failed\t" + Old("Backups\\Accounts.BK1") + "\t\tnot removed, Windows error 32",
+         Line("deleted", Old("Backups\\Accounts.BK1"), ""), 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        LayOutOldInstallation();
+        HostWriteFile(Old("Books.OLD"), Bytes("books"));
+        // A run before carried these.
+        HostWriteFile(New("Books.OLD"), Bytes("books"));
+        HostWriteFile(New("Automated Backups\\Accounts.BK1"), Bytes("bk1"));
+        // The user's own file, which the clean-up keeps: the backups are
+        // judged one by one.
+        HostWriteFile(Old("Backups\\Notes.txt"), Bytes("notes"));
+        auto before = FilesBelow(Touched());
+        const std::string held = Old(c.held), copy = New(c.copy);
+
+        int mask;
+#ifdef _WIN32
+        HANDLE handle = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+        std::thread otherProgram([&] {
+            for (int i = 0; i < 500 && !LogShowsWait(c.waitSection, held); i++)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            HostWriteFile(copy, Bytes("written while held"));
+            CloseHandle(handle);
+        });
+        mask = UpgradeEx(4, kOld, 0, kReport);
+        otherProgram.join();
+#else
+        SimArmFault(c.operation == kRenameTry ? SIM_OP_RENAME : SIM_OP_DELETE_FILE, held.c_str(), 1,
+                    SIM_FAULT_ONCE, OS_ERROR_SHARING_VIOLATION);
+        struct Writer {
+            std::string path;
+            int waits = 0;
+            static void Write(void *context)
+            {
+                Writer *writer = static_cast<Writer *>(context);
+                if (writer->waits++ == 0)
+                    HostWriteFile(writer->path, Bytes("written while held"));
+            }
+        } writer{copy};
+        SimSetSleepHook(Writer::Write, &writer);
+        mask = UpgradeEx(4, kOld, 0, kReport);
+        SimSetSleepHook(nullptr, nullptr);
+        EXPECT_EQ(writer.waits, 1);
+#endif
+
+        EXPECT_TRUE(LogShowsWait(c.waitSection, held));
+        if (c.mask != 0)
+            EXPECT_EQ(mask, c.mask);
+        else
+            EXPECT_NE(mask & kFailed, 0);
+        ReportFile run = ReadReport(kReport);
+        ASSERT_TRUE(run.whole);
+        EXPECT_NE(std::find(run.lines.begin(), run.lines.end(), c.stays), run.lines.end()) << c.stays;
+        EXPECT_EQ(std::find(run.lines.begin(), run.lines.end(), c.never), run.lines.end()) << c.never;
+        // The file stays under its name, with its bytes; the copy is what
+        // the other program wrote.
+        EXPECT_EQ(HostReadFile(kOldRenamed + "\\" + c.held), before[held]);
+        EXPECT_EQ(HostReadFile(copy), Bytes("written while held"));
+        ExpectNothingLost(before, Touched());
     }
 }
 

@@ -118,6 +118,14 @@ static int Keeps(const Judge *judge, const char *path, const char *name)
     return !IsIdenticalCopy(path, copy);
 }
 
+// Keeps asked again before a delete is tried after a wait: the program that
+// held the file may have written its copy in the data folder meanwhile.
+static int StillCarried(const char *path, void *context)
+{
+    char name[OS_PATH_BUFFER];
+    return FileNameOfPath(path, name, 1) && !Keeps((const Judge *)context, path, name);
+}
+
 // The judge for a folder one level down; mirror holds its buffer.
 static Judge ChildJudge(const Judge *judge, const char *name, char *mirror)
 {
@@ -191,7 +199,7 @@ static void RemoveAllButKeptFiles(const char *folder, int recurse, const Judge *
                                judge->rule == KEEP_USER_NAMES ? "a user's file among the old program's"
                                                               : "not carried to the data folder");
             } else if (SetAttributesOrPlan(path, OS_FILE_ATTRIBUTE_NORMAL) &&
-                       RetryWhileInUse(RETRY_DELETE, path, nullptr, SECTION)) {
+                       RetryWhileInUse(RETRY_DELETE, path, nullptr, SECTION, StillCarried, (void *)judge)) {
                 LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Removed:  %s", path);
                 // In a folder of the user's, only a file whose copy is in the
                 // data folder goes.

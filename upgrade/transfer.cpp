@@ -96,8 +96,11 @@ typedef struct RuleCall {
     int sameFolder;
 } RuleCall;
 
-// What the rule says of oldFile, whose name is name.
-enum { RULE_TAKES, RULE_KEEPS, RULE_ALREADY_CARRIED };
+// What the rule says of oldFile, whose name is name. RULE_IN_PLACE: a copy
+// finds its identical copy in the data folder already (a run before made
+// it, and it may be read-only, which CopyFile would refuse to replace); the
+// file counts as copied without a copy.
+enum { RULE_TAKES, RULE_KEEPS, RULE_ALREADY_CARRIED, RULE_IN_PLACE };
 
 // Whether newFile looks like a copy of oldFile by what the file system keeps
 // of both: size and last-write time (CopyFile keeps the time). A forecast
@@ -127,7 +130,9 @@ static int Judge(const RuleCall *call, const char *oldFile, const char *name, ch
     if (call->rule == COPY_UNLESS_DIFFERENT && FileAttributesAsPlanned(newFile) == OS_INVALID_FILE_ATTRIBUTES)
         return RULE_TAKES;
     int identical = (forecast && LooksLikeCopy(oldFile, newFile)) || IsIdenticalCopy(oldFile, newFile);
-    return identical ? RULE_TAKES : RULE_KEEPS;
+    if (!identical)
+        return RULE_KEEPS;
+    return call->rule == COPY_UNLESS_DIFFERENT ? RULE_IN_PLACE : RULE_TAKES;
 }
 
 // The lines for a file the rule keeps where it is (verdict not RULE_TAKES).
@@ -164,9 +169,32 @@ static int SelectByRule(const char *sourceFile, void *context)
     int verdict = Judge(call, sourceFile, name, newFile, 0);
     if (verdict == RULE_TAKES)
         return 1;
+    if (verdict == RULE_IN_PLACE)
+        LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_INFO, "Already in new datafile folder: %s", sourceFile);
     // The list beforehand forecast this one as carried: its size and time
     // matched, its bytes do not. Its lines come here instead.
     if (verdict == RULE_KEEPS && newFile[0] != '\0' && LooksLikeCopy(sourceFile, newFile))
+        LogKept(call, sourceFile, verdict, newFile);
+    return 0;
+}
+
+// The engine's question again, right before a try after a wait: another
+// program held the file, and it (or another) may have written the file or
+// its copy in the data folder meanwhile. What no longer holds is told here,
+// where the file stays.
+static int StillAllowedByRule(const char *sourceFile, void *context)
+{
+    const RuleCall *call = (const RuleCall *)context;
+    char name[OS_PATH_BUFFER];
+    char newFile[OS_PATH_BUFFER];
+    if (!FileNameOfPath(sourceFile, name, 1))
+        return 0;
+    int verdict = Judge(call, sourceFile, name, newFile, 0);
+    if (verdict == RULE_TAKES)
+        return 1;
+    if (verdict == RULE_IN_PLACE)
+        LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_INFO, "Already in new datafile folder: %s", sourceFile);
+    else
         LogKept(call, sourceFile, verdict, newFile);
     return 0;
 }
@@ -197,7 +225,7 @@ static void RefuseWhatTheRuleKeeps(const RuleCall *call, const char *oldFolder, 
             continue;
         char newFile[OS_PATH_BUFFER];
         int verdict = Judge(call, oldFile, entry.name, newFile, 1);
-        if (verdict != RULE_TAKES)
+        if (verdict != RULE_TAKES && verdict != RULE_IN_PLACE)
             LogKept(call, oldFile, verdict, newFile);
     } while (OsFindNext(handle, &entry) == 0);
     OsFindClose(handle);
@@ -214,7 +242,7 @@ static void ActOnFilesTheRuleAllows(int action, char *oldFolder, char *newFolder
     RuleCall call = {action, rule, newFolder, SamePath(oldFolder, newFolder)};
     RefuseWhatTheRuleKeeps(&call, oldFolder, patterns, patternCount);
     PerformActionOnFilesSelecting(action, oldFolder, destination, patterns, patternCount, 1, 0, 0, SelectByRule,
-                                  &call);
+                                  StillAllowedByRule, &call);
 }
 
 void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)

@@ -104,6 +104,19 @@ int OsNamesEqualNoCase(const char *a, const char *b)
 
 void OsSleep(unsigned milliseconds)
 {
-    (void)milliseconds;
     SimCountCall(SIM_OP_SLEEP, 0);
+    g_sim.slept += milliseconds;
+    if (g_sim.sleepHook != NULL)
+        g_sim.sleepHook(g_sim.sleepHookContext);
+}
+
+unsigned long SimSleptMilliseconds(void)
+{
+    return g_sim.slept;
+}
+
+void SimSetSleepHook(SimHook hook, void *context)
+{
+    g_sim.sleepHook = hook;
+    g_sim.sleepHookContext = context;
 }

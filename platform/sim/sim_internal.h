@@ -114,6 +114,9 @@ typedef struct SimState {
     unsigned long calls[SIM_OP_COUNT];
     unsigned long mutatingCalls;
     unsigned long scans;
+    unsigned long slept; // milliseconds
+    SimHook sleepHook;
+    void *sleepHookContext;
 } SimState;
 
 extern SimState g_sim;
