@@ -183,13 +183,10 @@ int OsCopyFile(const char *source, const char *destination, int failIfExists)
         return Fail(SimMissingError(&src));
     if (src.isRoot || SimIsFolder(src.posix, &src.st) || dst.isRoot)
         return Fail(OS_ERROR_ACCESS_DENIED);
-    // Wine replaces a read-only file's bytes and leaves the bit set (Windows
-    // documents access denied); the tests hold Wine's answer as the one.
-    int keepReadOnly = dst.exists && IsReadOnlyFile(&dst.st);
     if (dst.exists) {
         if (failIfExists)
             return Fail(OS_ERROR_FILE_EXISTS);
-        if (SimIsFolder(dst.posix, &dst.st))
+        if (SimIsFolder(dst.posix, &dst.st) || IsReadOnlyFile(&dst.st))
             return Fail(OS_ERROR_ACCESS_DENIED);
         if (SameEntry(&src, &dst))
             return Fail(OS_ERROR_SHARING_VIOLATION);
@@ -209,9 +206,6 @@ int OsCopyFile(const char *source, const char *destination, int failIfExists)
     error = SimCopyPosixFile(src.posix, dst.parent, dst.posix, &content);
     if (error)
         return Fail(error);
-    struct stat copied;
-    if (keepReadOnly && stat(dst.posix, &copied) == 0)
-        chmod(dst.posix, ModeFor(SimAttributesOf(dst.posix, &copied) | OS_FILE_ATTRIBUTE_READONLY));
     SimUseVolumeSpace(dst.letter, (long long)content.st_size);
     return 1;
 }
