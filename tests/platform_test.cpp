@@ -337,10 +337,11 @@ TEST_F(PlatformTest, HeldAndReadOnlyFilesGiveTheirOwnErrors)
         }
         if (c.error == 0) {
             EXPECT_NE(done, 0) << error;
-            if (HostFileExists(moved))
+            if (HostFileExists(moved)) {
                 EXPECT_EQ(HostReadFile(moved), "read-only");
-            else
+            } else {
                 EXPECT_EQ(HostReadFile(readOnly), "other"); // Wine's copy onto a read-only file
+            }
             continue;
         }
         EXPECT_EQ(done, 0);
