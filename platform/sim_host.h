@@ -68,6 +68,13 @@ void SimSetWindowsDirectory(const char *windowsPath);
 // OS_ERROR_ACCESS_DENIED and nothing under it changes.
 void SimSetRegistryWritable(OsRootKey root, int writable);
 
+// An existing key whose security lets the user read it but not write it (a
+// DACL denying KEY_SET_VALUE and KEY_CREATE_SUB_KEY): OsRegCreateKey of the
+// key itself, and setting or deleting its values through any handle, give
+// OS_ERROR_ACCESS_DENIED and change nothing; reading works as before. Keys
+// below it are not affected. 1, or 0 when the key does not exist.
+int SimSetRegistryKeyReadOnly(OsRootKey root, const char *subKey, int readOnly);
+
 // The registry root as regedit would export it ("Windows Registry Editor
 // Version 5.00", keys sorted without regard to case, CR LF line ends), into
 // out. Gives the length of the whole text; when that is not below outSize,

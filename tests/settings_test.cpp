@@ -328,6 +328,44 @@ TEST_F(SettingsTest, PasswordWhoseEncodingIsTooLongIsRefused)
     EXPECT_EQ(Stored(HKCU, "SMTPPassword"), Sz("a2VwdA=="));
 }
 
+// A settings key whose security forbids writing: the write is refused and
+// reported, what the key holds is still read, and the registry call gives its
+// error as its status, leaving the last error alone.
+TEST_F(SettingsTest, KeyThatRefusesWritesIsReadButNotWritten)
+{
+    HostRegSetText(HKCU, "User", "Jo");
+    ASSERT_TRUE(HostMakeSettingsKeyReadOnly(HKCU));
+
+    EXPECT_EQ(WriteSetting(SETTING_USER, "Sam", 1), 0);
+    EXPECT_EQ(WriteSetting(SETTING_STATE, "NSW", 0), 0);
+    EXPECT_EQ(Stored(HKCU, "User"), Sz("Jo"));
+    EXPECT_FALSE(HostRegGet(HKCU, "State", nullptr));
+    char text[16] = "";
+    EXPECT_EQ(ReadSetting(SETTING_USER, text, sizeof text, ""), 3);
+    EXPECT_STREQ(text, "Jo");
+
+    OsKey key;
+    OsSetLastError(1234);
+    EXPECT_EQ(OsRegCreateKey(HKCU, kSettingsKey, &key), OS_ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OsGetLastError(), 1234u);
+    // A handle opened for reading refuses writes and deletions as well.
+    ASSERT_EQ(OsRegOpenKey(HKCU, kSettingsKey, &key), 0);
+    const unsigned char sam[] = "Sam";
+    EXPECT_EQ(OsRegSetValueEx(key, "User", OS_REG_SZ, sam, sizeof sam), OS_ERROR_ACCESS_DENIED);
+    EXPECT_EQ(OsRegDeleteValue(key, "User"), OS_ERROR_ACCESS_DENIED);
+    OsRegCloseKey(key);
+    EXPECT_EQ(Stored(HKCU, "User"), Sz("Jo"));
+
+    // The machine's key is another key: still written.
+    EXPECT_EQ(WriteSetting(SETTING_LC_VER, "5.0", 1), 1);
+    EXPECT_EQ(Stored(HKLM, "LCVer"), Sz("5.0"));
+
+    // A reset gives a key that is written again.
+    HostReset();
+    EXPECT_EQ(WriteSetting(SETTING_USER, "Sam", 1), 1);
+    EXPECT_EQ(Stored(HKCU, "User"), Sz("Sam"));
+}
+
 #ifndef _WIN32
 
 TEST_F(SettingsTest, UnwritableMachineRootIsReportedAndLeftAlone)

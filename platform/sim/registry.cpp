@@ -283,6 +283,25 @@ static int NormalizeKeyPath(const char *subKey, char *out)
     return 1;
 }
 
+int SimSetRegistryKeyReadOnly(OsRootKey root, const char *subKey, int readOnly)
+{
+    char path[SIM_REG_KEY_MAX];
+    if (!ValidRoot(root) || !NormalizeKeyPath(subKey, path) || !SimEnsureHost())
+        return 0;
+    int index = FindKey(root, path);
+    if (index < 0)
+        return 0;
+    Reg()->keys[index].readOnly = readOnly != 0;
+    return 1;
+}
+
+// Whether the key refuses writes: the whole root, or its own security.
+static int Unwritable(int key)
+{
+    const SimRegKey *k = &Reg()->keys[key];
+    return !g_sim.registry.writable[k->root - 1] || k->readOnly;
+}
+
 // The key index of an open handle, or -1.
 static int KeyOf(OsKey key)
 {
@@ -353,6 +372,10 @@ long OsRegCreateKey(OsRootKey root, const char *subKey, OsKey *key)
     if (!g_sim.registry.writable[root - 1])
         return OS_ERROR_ACCESS_DENIED;
     int index = FindKey(root, path);
+    // Windows checks the access asked for (KEY_WRITE here) when the key is
+    // opened, so a key that denies writing is refused before any value is.
+    if (index >= 0 && Reg()->keys[index].readOnly)
+        return OS_ERROR_ACCESS_DENIED;
     if (index < 0) {
         // Each missing key on the way is a key of its own, as regedit shows.
         size_t n = strlen(path);
@@ -406,7 +429,7 @@ long OsRegSetValueEx(OsKey key, const char *name, unsigned long type, const unsi
         return OS_ERROR_INVALID_HANDLE;
     if (!data && size)
         return OS_ERROR_INVALID_PARAMETER;
-    if (!g_sim.registry.writable[Reg()->keys[k].root - 1])
+    if (Unwritable(k))
         return OS_ERROR_ACCESS_DENIED;
     return SetValue(k, name ? name : "", type, data, size);
 }
@@ -420,7 +443,7 @@ long OsRegDeleteValue(OsKey key, const char *name)
     int k = KeyOf(key);
     if (k < 0)
         return OS_ERROR_INVALID_HANDLE;
-    if (!g_sim.registry.writable[Reg()->keys[k].root - 1])
+    if (Unwritable(k))
         return OS_ERROR_ACCESS_DENIED;
     int v = FindValue(k, name ? name : "");
     if (v < 0)

@@ -47,6 +47,7 @@ typedef struct SimWindow {
 typedef struct SimRegKey {
     OsRootKey root;
     char path[SIM_REG_KEY_MAX]; // below the root, "" for the root itself
+    int readOnly; // SimSetRegistryKeyReadOnly
 } SimRegKey;
 
 typedef struct SimRegValue {

@@ -33,6 +33,12 @@ void HostRegSetText(OsRootKey root, const char *name, const char *text); // REG_
 // The stored bytes, or false when the value (or key) is missing.
 bool HostRegGet(OsRootKey root, const char *name, std::string *bytes, unsigned long *type = nullptr);
 void HostRegDelete(OsRootKey root, const char *name);
+// Makes the settings key of root (created when missing) refuse writes while
+// its values can still be read, as a key whose DACL denies the user
+// KEY_SET_VALUE and KEY_CREATE_SUB_KEY: opening it for writing, and so
+// WriteSetting, fails with ERROR_ACCESS_DENIED. HostReset undoes it. False
+// when the host could not be made to refuse.
+bool HostMakeSettingsKeyReadOnly(OsRootKey root);
 // A per-user setting's text without its terminators; "" when it is absent.
 std::string HostSettingText(const char *name);
 

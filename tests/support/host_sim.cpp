@@ -81,6 +81,15 @@ void HostReset()
     SimSetDrive('X', OS_DRIVE_CDROM);
 }
 
+bool HostMakeSettingsKeyReadOnly(OsRootKey root)
+{
+    OsKey key;
+    if (OsRegCreateKey(root, kSettingsKey, &key) != 0)
+        return false;
+    OsRegCloseKey(key);
+    return SimSetRegistryKeyReadOnly(root, kSettingsKey, 1) != 0;
+}
+
 OsWindow HostCreateWindow(const char *title)
 {
     return SimCreateWindow(title);

@@ -4,6 +4,7 @@
 #include "support/host.h"
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <stdio.h>
@@ -177,6 +178,27 @@ static void RestoreDocumentsFolder()
     s_documentsChanged = false;
 }
 
+// Wine's server checks a key's DACL against the user's token when a handle
+// is opened (Wine 8, measured: a KEY_READ | KEY_WRITE open gives 5, a
+// KEY_READ one succeeds, and its RegSetValueEx gives 5), so the key is
+// made read-only as on Windows. Only the two write rights are denied:
+// KEY_WRITE also holds READ_CONTROL, which KEY_READ needs. The owner keeps
+// WRITE_DAC and DELETE is granted, so HostReset can delete the key.
+bool HostMakeSettingsKeyReadOnly(OsRootKey root)
+{
+    HKEY rootKey = root == OS_HKEY_LOCAL_MACHINE ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    HKEY key;
+    if (RegCreateKeyExA(rootKey, kSettingsKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    bool made = ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                     &descriptor, NULL) &&
+                RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(key);
+    return made;
+}
+
 void HostReset()
 {
     RefuseRealWindows();
@@ -184,8 +206,12 @@ void HostReset()
     for (const char *folder : kUnicodeTestFolders)
         RemoveTreeWide(L"\\\\?\\" + Wide(folder));
 
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
+    // The key's security goes with it (HostMakeSettingsKeyReadOnly).
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        LONG status = RegDeleteTreeA(root, kSettingsKey);
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+            ADD_FAILURE() << "HostReset: cannot delete the settings key (error " << status << ")";
+    }
 
     RemoveTree("C:\\lwtest");
     RemoveTree("C:\\Ledgerwick");
