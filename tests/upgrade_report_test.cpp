@@ -329,6 +329,45 @@ TEST_F(UpgradeReportTest, PreviewAndRunAgreeWhetherTheDataFolderCanBeMade)
     }
 }
 
+// An old folder spelt in the device namespace (\\?\ or \\.\) is
+// refused by the run, a drive root or not, whether or not a last data file
+// is named; the preview must find it there just as the run does and refuse
+// it the same way.
+TEST_F(UpgradeReportTest, PreviewAndRunAgreeOnADevicePathOldFolder)
+{
+    for (const std::string &oldFolder : {std::string("\\\\?\\C:\\"), std::string("\\\\?\\C:\\Ledgerwick"),
+                                         std::string("\\\\.\\C:\\Ledgerwick"), std::string("\\\\?\\c:\\ledgerwick\\"),
+                                         std::string("\\\\.\\C:\\")})
+    for (bool lastOpened : {false, true}) {
+        SCOPED_TRACE(oldFolder + (lastOpened ? ", last data file named" : ", no last data file"));
+        Fresh();
+        LayOutOldInstallation();
+        if (!lastOpened)
+            HostRegDelete(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder");
+        auto before = HostState(Touched());
+
+        int previewMask = UpgradeEx(4, oldFolder, kPreview, kReport);
+        EXPECT_EQ(HostState(Touched()), before);
+        Report preview = ReadReport(kReport);
+        ASSERT_TRUE(preview.whole);
+
+        int mask = UpgradeEx(4, oldFolder, 0, kReport);
+        Report run = ReadReport(kReport);
+        ASSERT_TRUE(run.whole);
+        EXPECT_EQ(mask, kKept | kSettings | kFailed);
+        EXPECT_EQ(previewMask, mask);
+        EXPECT_EQ(preview.lines, run.lines);
+        EXPECT_EQ(preview.summary, run.summary);
+        EXPECT_EQ(run.lines.size(), 1u);
+        if (!run.lines.empty())
+            EXPECT_EQ(run.lines[0].compare(0, 5, "kept\t"), 0) << run.lines[0];
+        // Refused: every file where it was.
+        EXPECT_EQ(HostReadFile(Old("Accounts.LW")), Bytes("accounts"));
+        EXPECT_EQ(HostReadFile(Old("ledgerwick.exe")), Bytes("ledgerwick.exe"));
+        EXPECT_FALSE(HostFolderExists(kOldRenamed));
+    }
+}
+
 // A second run finds no old folder; a version of 5 or more stops at once.
 // Neither has a user file to report, only the summary.
 TEST_F(UpgradeReportTest, NothingToDo)
