@@ -34,6 +34,17 @@ int PathIdentityForm(const char *path, char *out)
     char full[OS_PATH_BUFFER];
     if (!HasText(path) || !OsGetFullPathName(path, full))
         return 0;
+    // "\\?\C:\x" and "\\.\C:\x" are the folder "C:\x" reached through the
+    // device namespace, and take its form: a root keeps its backslash (the
+    // bare "\\?\C:" is the volume, no folder) and the plan's look-ups meet
+    // what the run's meet. Only a path already in canonical form: after
+    // "\\?\" no "." or ".." is applied, so "C:\a\..\b" would be another.
+    if (full[0] == '\\' && full[1] == '\\' && (full[2] == '?' || full[2] == '.') && full[3] == '\\' &&
+        IsFullPath(full + 4)) {
+        char plain[OS_PATH_BUFFER];
+        if (OsGetFullPathName(full + 4, plain) && strcmp(plain, full + 4) == 0)
+            TextCopy(full, sizeof full, plain);
+    }
     OsPathRemoveBackslash(full);
     // Only an existing path has long names to find; the part that does not
     // exist yet is kept as written.

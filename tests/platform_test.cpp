@@ -442,6 +442,38 @@ TEST_F(PlatformTest, MakeSureDirectoryPathCreatesUpToTheLastBackslash)
     EXPECT_EQ(OsMakeSureDirectoryPathExists("C:\\lwtest\\a\\b\\c\\"), 1); // all there already
 }
 
+// The folders are found at backslashes alone: a forward slash is split by
+// CreateDirectory only, inside one step. Each row is what Wine gives.
+TEST_F(PlatformTest, MakeSureDirectoryPathSplitsAtBackslashesOnly)
+{
+    struct Case {
+        const char *path;
+        int result;
+        unsigned long error; // 0: not asked (a success leaves what its look-ups set)
+        const char *made;    // a folder there afterwards, or null
+    } cases[] = {
+        {"C:/lwtest/Fwd\\", 1, 0, "C:\\lwtest\\Fwd"},
+        {"C:/lwtest/Missing/Fwd\\", 0, OS_ERROR_PATH_NOT_FOUND, nullptr},
+        {"C:\\lwtest\\Missing/Fwd\\", 0, OS_ERROR_PATH_NOT_FOUND, nullptr},
+        // Wine gives ERROR_FILE_NOT_FOUND for a drive letter it lacks, the
+        // simulated host ERROR_PATH_NOT_FOUND as Windows does; not asked.
+        {"Q:\\Nowhere\\", 0, 0, nullptr},
+        {"Q:/Nowhere/", 1, 0, nullptr}, // no backslash: nothing to make
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.path);
+        HostReset();
+        HostMakeFolder("C:\\lwtest");
+        OsSetLastError(1234);
+        EXPECT_EQ(OsMakeSureDirectoryPathExists(c.path), c.result);
+        if (c.error)
+            EXPECT_EQ(OsGetLastError(), c.error);
+        if (c.made)
+            EXPECT_TRUE(HostFolderExists(c.made));
+        EXPECT_EQ(HostList("C:\\lwtest"), c.made ? std::vector<std::string>{"Fwd\\"} : std::vector<std::string>{});
+    }
+}
+
 TEST_F(PlatformTest, FindListsDotsFilesAndFolders)
 {
     HostWriteFile("C:\\lwtest\\find\\Books.lw", "b");

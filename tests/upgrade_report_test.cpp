@@ -423,6 +423,99 @@ TEST_F(UpgradeReportTest, CopyChangedWhileTheFileIsHeldStopsItsRenameOrDelete)
     }
 }
 
+// The data folder the settings name, where the run can't make it: the
+// preview must ask what the run's folder creation asks, level by level, and
+// promise nothing the run won't do.
+TEST_F(UpgradeReportTest, PreviewAndRunAgreeWhetherTheDataFolderCanBeMade)
+{
+    const std::string noDataFolder = "no data folder to carry the files to";
+    struct Case {
+        const char *name;
+        std::string dataFolder;
+        bool made; // the run makes it and carries the files
+    } cases[] = {
+        {"a drive that does not exist", "Q:\\Nowhere", false},
+        {"forward slashes below a missing folder", "C:/lwtest/Custom/Fwd", false},
+        {"backslashes, then a forward slash below a missing folder", "C:\\lwtest\\Custom/Fwd", false},
+        {"a file where a folder would be", "C:\\lwtest\\afile\\Data", false},
+        {"forward slashes below an existing folder", "C:/lwtest/Fwd", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        LayOutOldInstallation();
+        HostWriteFile("C:\\lwtest\\afile", "not a folder");
+        HostRegSetText(OS_HKEY_CURRENT_USER, "DatafilePath", c.dataFolder.c_str());
+        HostWriteFile(kReport, "an earlier report");
+        auto before = HostState(Touched());
+        std::vector<std::string> oldTree = HostTree(kOld);
+        std::vector<std::string> tree = HostTree(kReportFolder);
+        std::vector<std::string> listing = HostList(kReportFolder);
+
+        int previewMask = UpgradeEx(4, kOld, kPreview, kReport);
+        EXPECT_EQ(HostState(Touched()), before);
+        EXPECT_EQ(HostList(kReportFolder), listing);
+        ReportFile preview = ReadReport(kReport);
+        ASSERT_TRUE(preview.whole);
+
+        int mask = UpgradeEx(4, kOld, 0, kReport);
+        ReportFile run = ReadReport(kReport);
+        ASSERT_TRUE(run.whole);
+        EXPECT_EQ(previewMask, mask);
+        EXPECT_EQ(Sorted(preview.lines), Sorted(run.lines));
+        EXPECT_EQ(preview.summary, run.summary);
+        if (c.made) {
+            EXPECT_EQ(mask, kCarried | kSettings);
+            EXPECT_EQ(HostReadFile("C:\\lwtest\\Fwd\\Accounts.LW"), Bytes("accounts"));
+        } else {
+            EXPECT_EQ(mask, kKept | kFailed);
+            EXPECT_EQ(run.lines, std::vector<std::string>{Kept(kOld, noDataFolder)});
+            // Nothing of the old folder went anywhere, nor was a folder made.
+            EXPECT_EQ(HostTree(kOld), oldTree);
+            EXPECT_EQ(HostTree(kReportFolder), tree);
+        }
+    }
+}
+
+// An old folder spelt in the device namespace (\\?\ or \\.\) is
+// refused by the run, a drive root or not, whether or not a last data file
+// is named; the preview must find it there just as the run does and refuse
+// it the same way.
+TEST_F(UpgradeReportTest, PreviewAndRunAgreeOnADevicePathOldFolder)
+{
+    for (const std::string &oldFolder : {std::string("\\\\?\\C:\\"), std::string("\\\\?\\C:\\Ledgerwick"),
+                                         std::string("\\\\.\\C:\\Ledgerwick"), std::string("\\\\?\\c:\\ledgerwick\\"),
+                                         std::string("\\\\.\\C:\\")})
+    for (bool lastOpened : {false, true}) {
+        SCOPED_TRACE(oldFolder + (lastOpened ? ", last data file named" : ", no last data file"));
+        Fresh();
+        LayOutOldInstallation();
+        if (!lastOpened)
+            HostRegDelete(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder");
+        auto before = HostState(Touched());
+
+        int previewMask = UpgradeEx(4, oldFolder, kPreview, kReport);
+        EXPECT_EQ(HostState(Touched()), before);
+        ReportFile preview = ReadReport(kReport);
+        ASSERT_TRUE(preview.whole);
+
+        int mask = UpgradeEx(4, oldFolder, 0, kReport);
+        ReportFile run = ReadReport(kReport);
+        ASSERT_TRUE(run.whole);
+        EXPECT_EQ(mask, kKept | kSettings | kFailed);
+        EXPECT_EQ(previewMask, mask);
+        EXPECT_EQ(preview.lines, run.lines);
+        EXPECT_EQ(preview.summary, run.summary);
+        EXPECT_EQ(run.lines.size(), 1u);
+        if (!run.lines.empty())
+            EXPECT_EQ(run.lines[0].compare(0, 5, "kept\t"), 0) << run.lines[0];
+        // Refused: every file where it was.
+        EXPECT_EQ(HostReadFile(Old("Accounts.LW")), Bytes("accounts"));
+        EXPECT_EQ(HostReadFile(Old("ledgerwick.exe")), Bytes("ledgerwick.exe"));
+        EXPECT_FALSE(HostFolderExists(kOldRenamed));
+    }
+}
+
 // A second run finds no old folder; a version of 5 or more stops at once.
 // Neither has a user file to report, only the summary.
 TEST_F(UpgradeReportTest, NothingToDo)

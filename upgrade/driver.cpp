@@ -28,7 +28,10 @@ static int FindCustomFolder(char *oldPath, char *customPath)
     }
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Have found last LW");
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "LastLW: %s", lastLW);
-    OsPathRemoveBackslash(oldPath);
+    // A root keeps its backslash, which PathRemoveBackslash keeps on "C:\"
+    // only: "\\?\C:" is the volume, no folder, and would read as missing.
+    if (!IsRootFolder(oldPath))
+        OsPathRemoveBackslash(oldPath);
     FolderOfPath(lastLW, tempPath);
     OsPathRemoveBackslash(tempPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", oldPath);

@@ -667,6 +667,25 @@ int PlanFolderMade(const char *path)
         return 1;
     if (Exists(path))
         return Refuse(OS_ERROR_ALREADY_EXISTS);
+    // CreateDirectory makes one folder, in a folder that is there: on a
+    // drive that does not exist, or below a folder still missing, it fails.
+    char parent[OS_PATH_BUFFER];
+    if (!PathIdentityForm(path, parent))
+        return Refuse(OS_ERROR_PATH_NOT_FOUND);
+    char *last = strrchr(parent, '\\');
+    if (last == nullptr || last[1] == '\0')
+        return Refuse(OS_ERROR_PATH_NOT_FOUND); // a root, which no call makes
+    char root[OS_PATH_BUFFER];
+    TextCopy(root, sizeof root, parent);
+    if (!OsPathStripToRoot(root))
+        return Refuse(OS_ERROR_PATH_NOT_FOUND);
+    OsPathAddBackslash(root);
+    if ((size_t)(last - parent) < strlen(root))
+        TextCopy(parent, sizeof parent, root);
+    else
+        *last = '\0';
+    if (!IsFolder(parent))
+        return Refuse(OS_ERROR_PATH_NOT_FOUND);
     return Record(PLAN_MADE, path, nullptr);
 }
 

@@ -173,9 +173,22 @@ static const SimShare *FindShare(const char *server, size_t serverLength, const 
     return NULL;
 }
 
+// "\\?\C:\" or "\\.\C:\": a drive's folder reached through the device
+// namespace, as Wine and Windows reach it. The bare volume ("\\?\C:") is
+// no folder and stays unsimulated.
+static int DeviceDrivePath(const char *path)
+{
+    return IsSeparator(path[0]) && IsSeparator(path[1]) && (path[2] == '?' || path[2] == '.') && path[3] == '\\' &&
+           IsLetter(path[4]) && path[5] == ':' && path[6] == '\\';
+}
+
 // Fills the root part: posix base folder, volume and the rest of the path.
 static int ResolveRoot(const char *path, SimPath *out, const char **rest, unsigned long *error)
 {
+    // The simulated host also applies "." and ".." after "\\?\", which
+    // Windows would take as names; no caller relies on either.
+    if (DeviceDrivePath(path))
+        path += 4;
     if (IsLetter(path[0]) && path[1] == ':') {
         char letter = Upper(path[0]);
         if (g_sim.driveType[letter - 'A'] == OS_DRIVE_NO_ROOT_DIR) {
@@ -426,6 +439,10 @@ int SimCreateFolders(const char *windowsPath)
 // The root as Windows writes it: "C:\\" or "\\\\server\\share\\" as written.
 static int RootText(const char *path, char *out, size_t size, const char **rest)
 {
+    if (DeviceDrivePath(path)) {
+        *rest = path + 6;
+        return TextFormat(out, size, "\\\\%c\\%c:\\", path[2], path[4]);
+    }
     if (IsLetter(path[0]) && path[1] == ':') {
         *rest = path + 2;
         return TextFormat(out, size, "%c:\\", path[0]);
@@ -453,6 +470,13 @@ int OsGetFullPathName(const char *path, char *out)
     if (!out)
         return 0;
     out[0] = '\0';
+    // "\\?\" turns off the parsing: the path is given back as it is.
+    if (path && DeviceDrivePath(path) && path[2] == '?') {
+        if (TextCopyPath(out, path))
+            return 1;
+        SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
     const char *rest = NULL;
     char full[2 * OS_PATH_BUFFER];
     Component parts[MAX_COMPONENTS];
