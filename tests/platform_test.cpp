@@ -109,6 +109,25 @@ TEST(PlatformPathTest, AppendThatDoesNotFitLeavesThePathAlone)
     EXPECT_EQ(std::string(path), start);
 }
 
+// A ":\" with no drive letter before it, and ".." to back up over: Windows
+// (Wine) gives these; the simulated host must too, reading nothing before
+// its own buffer on the way.
+TEST(PlatformPathTest, AppendUpFromABareColonRoot)
+{
+    const AppendCase cases[] = {
+        {":\\", "..", ":"},
+        {":\\", "..\\..\\x", ":\\x"},
+        {":", "..", ":"},
+        {"C:\\", "..", "C:\\"},
+    };
+    for (const AppendCase &c : cases) {
+        char path[OS_PATH_BUFFER];
+        ASSERT_TRUE(TextCopy(path, sizeof path, c.path));
+        EXPECT_NE(OsPathAppend(path, c.more), 0) << c.path << " + " << c.more;
+        EXPECT_STREQ(path, c.result) << c.path << " + " << c.more;
+    }
+}
+
 struct RootCase {
     const char *path;
     const char *root;
@@ -512,6 +531,46 @@ TEST_F(PlatformTest, BareProfileNameIsLookedUpInTheWindowsFolder)
     EXPECT_EQ(OsGetPrivateProfileString("Settings", "Name", "", buffer, sizeof buffer, "ledgerwick.ini"), 23u);
     EXPECT_STREQ(buffer, "from the Windows folder");
     EXPECT_NE(OsDeleteFile(path.c_str()), 0);
+}
+
+// Code page 1252 as Windows has it: every byte is a character and comes back
+// as that byte, the five it assigns nothing (81, 8D, 8F, 90, 9D) included.
+TEST_F(PlatformTest, EveryAnsiByteSurvivesARoundTrip)
+{
+    for (unsigned byte = 1; byte < 256; byte++) {
+        const char ansi[2] = {static_cast<char>(byte), '\0'};
+        char utf8[8];
+        char back[8] = "#";
+        int lossy = -1;
+        ASSERT_EQ(OsAnsiToUtf8(ansi, utf8, sizeof utf8), 1) << byte;
+        EXPECT_EQ(OsUtf8ToAnsi(utf8, back, sizeof back, &lossy), 1) << byte;
+        EXPECT_EQ(static_cast<unsigned char>(back[0]), byte) << testing::PrintToString(std::string(utf8));
+        EXPECT_EQ(back[1], '\0') << byte;
+        EXPECT_EQ(lossy, 0) << byte;
+    }
+    const struct {
+        const char *ansi, *utf8;
+    } unassigned[] = {{"\x81", "\u0081"}, {"\x8D", "\u008D"}, {"\x8F", "\u008F"}, {"\x90", "\u0090"}, {"\x9D", "\u009D"}};
+    for (const auto &c : unassigned) {
+        char utf8[8];
+        ASSERT_EQ(OsAnsiToUtf8(c.ansi, utf8, sizeof utf8), 1);
+        EXPECT_STREQ(utf8, c.utf8);
+    }
+}
+
+// An ANSI INI file is read as ANSI however long it is: past the first few
+// thousand bytes too, its accented letters are characters of the code page.
+TEST_F(PlatformTest, LongAnsiProfileIsReadInTheCodePage)
+{
+    const char *file = "C:\\lwtest\\long.ini";
+    std::string text = "[Notes]\r\n";
+    for (int i = 0; text.size() < 6000; i++)
+        text += "Note" + std::to_string(i) + "=" + std::string(60, 'n') + "\r\n";
+    text += "[Microsoft Access]\r\nUser=Jos\xE9\r\n";
+    HostWriteFile(file, text);
+    char buffer[64];
+    EXPECT_EQ(OsGetPrivateProfileString("Microsoft Access", "User", "", buffer, sizeof buffer, file), 5u);
+    EXPECT_STREQ(buffer, "Jos\u00e9");
 }
 
 TEST_F(PlatformTest, WindowsDirectoryReportsTheSizeItNeeds)

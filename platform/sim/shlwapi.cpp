@@ -110,7 +110,8 @@ static void Canonicalize(char *buffer, const char *path)
             // "\.." backs up one folder, but never over a drive or a share.
             *dst = '\0';
             if (dst > buffer + 1 && dst[-1] == '\\' && (dst[-2] != '\\' || dst > buffer + 2)) {
-                if (dst[-2] == ':' && (dst > buffer + 3 || dst[-3] == ':')) {
+                // A bare ":\" has no byte before its colon to look at.
+                if (dst[-2] == ':' && (dst > buffer + 3 || (dst == buffer + 3 && dst[-3] == ':'))) {
                     dst -= 2;
                     while (dst > buffer && *dst != '\\')
                         dst--;
