@@ -533,6 +533,31 @@ TEST_F(PlatformTest, BareProfileNameIsLookedUpInTheWindowsFolder)
     EXPECT_NE(OsDeleteFile(path.c_str()), 0);
 }
 
+// The full form trims the trailing dots and spaces of the name that is last
+// once ".." has been applied, not of the name written last; a name of only
+// dots goes and leaves its backslash. The full form of a full form is itself.
+TEST_F(PlatformTest, FullPathTrimsTheNameLastAfterDotDot)
+{
+    const struct {
+        const char *path, *full;
+    } cases[] = {
+        {"\\\\verrver\\ve\\....\\ve\\..", "\\\\verrver\\ve\\"},
+        {"C:\\a\\....\\b\\..", "C:\\a\\"},
+        {"C:\\a\\x. \\b\\..", "C:\\a\\x"},
+        {"C:\\a\\x. \\b\\..\\", "C:\\a\\x. \\"},
+        {"C:\\a\\....", "C:\\a\\"},
+        {"C:\\Ledgerwick/./Data/../Books.lw. ", "C:\\Ledgerwick\\Books.lw"},
+        {"C:\\Ledgerwick\\Data.\\", "C:\\Ledgerwick\\Data\\"},
+    };
+    for (const auto &c : cases) {
+        char full[OS_PATH_BUFFER], again[OS_PATH_BUFFER];
+        ASSERT_EQ(OsGetFullPathName(c.path, full), 1) << c.path;
+        EXPECT_STREQ(full, c.full) << c.path;
+        ASSERT_EQ(OsGetFullPathName(full, again), 1) << full;
+        EXPECT_STREQ(again, full) << c.path;
+    }
+}
+
 // Code page 1252 as Windows has it: every byte is a character and comes back
 // as that byte, the five it assigns nothing (81, 8D, 8F, 90, 9D) included.
 TEST_F(PlatformTest, EveryAnsiByteSurvivesARoundTrip)
