@@ -15,6 +15,17 @@ static int IsTrailingSpace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
+// The UTF-16 reader spells an unpaired surrogate as its three-byte form
+// (ED A0..BF xx), which no valid UTF-8 text holds: a path with one names no
+// file the setup could have been started from.
+static int HoldsUnpairedSurrogate(const char *text)
+{
+    for (const unsigned char *c = (const unsigned char *)text; *c; c++)
+        if (c[0] == 0xED && c[1] >= 0xA0 && c[1] <= 0xBF)
+            return 1;
+    return 0;
+}
+
 // The path written on a Source line (after the prefix, up to the first "|"),
 // without trailing white space: the line break of a line without "|" would
 // otherwise end up in the stored name. A value longer than its buffer is
@@ -30,7 +41,7 @@ static int SourceValue(const char *afterPrefix, char *value)
         return 0;
     memcpy(value, afterPrefix, length);
     value[length] = '\0';
-    if (!TextFitsPath(value)) {
+    if (HoldsUnpairedSurrogate(value) || !TextFitsPath(value)) {
         value[0] = '\0';
         return 0;
     }
@@ -55,6 +66,9 @@ typedef struct ListReader {
     ListEncoding encoding;
     unsigned char chunk[512];
     size_t have, next;
+    // A UTF-16 unit read to see whether it completes a surrogate pair and
+    // that did not: it is the next unit of the text. -1 when none is kept.
+    long kept;
 } ListReader;
 
 static int NextByte(ListReader *r)
@@ -74,6 +88,7 @@ static void ReadMark(ListReader *r)
     r->have = OsFread(r->chunk, 1, sizeof r->chunk, r->file);
     r->next = 0;
     r->encoding = LIST_ANSI;
+    r->kept = -1;
     if (r->have >= 2 && r->chunk[0] == 0xFF && r->chunk[1] == 0xFE) {
         r->encoding = LIST_UTF16;
         r->next = 2;
@@ -109,6 +124,11 @@ static size_t PutUtf8(char *out, unsigned long c)
 
 static long NextUnit(ListReader *r)
 {
+    if (r->kept >= 0) {
+        long unit = r->kept;
+        r->kept = -1;
+        return unit;
+    }
     int low = NextByte(r);
     int high = low < 0 ? -1 : NextByte(r);
     return high < 0 ? -1 : (long)(low | (high << 8));
@@ -127,10 +147,13 @@ static int ReadLine(ListReader *r, char *line, size_t size)
             any = 1;
             if (c >= 0xD800 && c < 0xDC00) {
                 long second = NextUnit(r);
-                c = second >= 0xDC00 && second < 0xE000 ? 0x10000 + ((c - 0xD800) << 10) + (second - 0xDC00) : 0xFFFD;
-            } else if (c >= 0xDC00 && c < 0xE000) {
-                c = 0xFFFD;
+                if (second >= 0xDC00 && second < 0xE000)
+                    c = 0x10000 + ((c - 0xD800) << 10) + (second - 0xDC00);
+                else
+                    r->kept = second; // a line feed after it still ends the line
             }
+            // An unpaired surrogate keeps its own value, so that the Source
+            // line it is on can be refused rather than read with a stand-in.
             used += PutUtf8(line + used, (unsigned long)c);
             if (c == '\n')
                 break;

@@ -72,15 +72,52 @@ int TextFormat(char *dst, size_t capacity, const char *format, ...)
     return fitted;
 }
 
+// The length of the well-formed UTF-8 sequence at c (1 to 4), or 0 when
+// the byte there starts none: a stray continuation byte, C0, C1, F5 to FF, a
+// lead byte without its continuations, an overlong form or a surrogate.
+static size_t SequenceLength(const unsigned char *c)
+{
+    if (*c < 0x80)
+        return 1;
+    size_t n;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (*c >= 0xC2 && *c <= 0xDF) {
+        n = 2;
+    } else if (*c >= 0xE0 && *c <= 0xEF) {
+        n = 3;
+        if (*c == 0xE0)
+            low = 0xA0;
+        else if (*c == 0xED)
+            high = 0x9F;
+    } else if (*c >= 0xF0 && *c <= 0xF4) {
+        n = 4;
+        if (*c == 0xF0)
+            low = 0x90;
+        else if (*c == 0xF4)
+            high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (c[1] < low || c[1] > high)
+        return 0;
+    for (size_t i = 2; i < n; i++)
+        if ((c[i] & 0xC0) != 0x80)
+            return 0;
+    return n;
+}
+
 size_t TextUtf16Length(const char *text)
 {
     size_t units = 0;
     if (text == NULL)
         return 0;
-    for (const unsigned char *c = (const unsigned char *)text; *c; c++) {
-        if ((*c & 0xC0) == 0x80)
-            continue; // a continuation byte adds nothing of its own
-        units += *c >= 0xF0 ? 2 : 1;
+    const unsigned char *c = (const unsigned char *)text;
+    while (*c) {
+        size_t n = SequenceLength(c);
+        // A stray byte counts as one unit: it can only stand for one
+        // character, and a path is never taken for shorter than it is.
+        units += n == 4 ? 2 : 1;
+        c += n ? n : 1;
     }
     return units;
 }

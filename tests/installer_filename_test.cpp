@@ -7,7 +7,9 @@
 #include "platform/sim_host.h"
 #endif
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -97,6 +99,54 @@ TEST_F(InstallerFilenameTest, SourceLineGivesTheStoredName)
         EXPECT_NE(OsDeleteFile(list.c_str()), 0) << c.what;
     }
     EXPECT_FALSE(HostRegGet(OS_HKEY_CURRENT_USER, "InstallerFilename", nullptr));
+}
+
+// A UTF-16 list file (with its byte-order mark) of ASCII text and single
+// units: a number below 0x80 is a character, any other a unit as it is.
+std::string Utf16List(std::initializer_list<std::pair<const char *, unsigned>> parts)
+{
+    std::string bytes = "\xFF\xFE";
+    auto unit = [&bytes](unsigned u) {
+        bytes += static_cast<char>(u & 0xFF);
+        bytes += static_cast<char>(u >> 8);
+    };
+    for (const auto &part : parts) {
+        for (const char *c = part.first; *c; c++)
+            unit(static_cast<unsigned char>(*c));
+        if (part.second)
+            unit(part.second);
+    }
+    return bytes;
+}
+
+// An unpaired surrogate is no character: a Source path holding one is
+// refused like any other text that is not text, and it takes nothing of what
+// follows it with it. A pair is one character as usual.
+TEST_F(InstallerFilenameTest, Utf16ListRefusesUnpairedSurrogatesAndKeepsWhatFollows)
+{
+    const ListCase cases[] = {
+        {"high surrogate before a line feed", Utf16List({{"[Setup]", 0xD800}, {"\nSource: C:\\Setup\\setup.exe", 0}}),
+         "setup.exe"},
+        {"high surrogate before a backslash", Utf16List({{"Source: C:\\Downloads\\a", 0xD800}, {"\\setup.exe", 0}}),
+         nullptr},
+        {"high surrogate before a letter", Utf16List({{"Source: C:\\S\\", 0xD800}, {"x.exe", 0}}), nullptr},
+        {"low surrogate alone", Utf16List({{"Source: C:\\S\\", 0xDC00}, {"x.exe", 0}}), nullptr},
+        {"high surrogate at the end", Utf16List({{"Source: C:\\S\\x.exe", 0xDBFF}}), nullptr},
+        {"two high surrogates", Utf16List({{"Source: C:\\S\\", 0xD800}, {"", 0xD800}, {"x.exe", 0}}), nullptr},
+        {"surrogate on an earlier line", Utf16List({{"Name: a", 0xD800}, {"\r\nSource: C:\\S\\Setup.exe|x\r\n", 0}}),
+         "Setup.exe"},
+        {"surrogate after the bar", Utf16List({{"Source: C:\\S\\Setup.exe|", 0xDC00}, {"\r\n", 0}}), "Setup.exe"},
+        {"a pair is one character",
+         Utf16List({{"Source: C:\\S\\", 0xD83D}, {"", 0xDE00}, {"x.exe|x\r\n", 0}}), "\U0001F600x.exe"},
+    };
+    int index = 0;
+    for (const ListCase &c : cases) {
+        HostRegSetText(OS_HKEY_LOCAL_MACHINE, "InstallerFilename", kPrevious);
+        const std::string list = "C:\\lwtest\\utf16-" + std::to_string(index++) + ".txt";
+        HostWriteFile(list, c.content);
+        Capture(list.c_str());
+        EXPECT_EQ(Stored(), c.stored ? c.stored : kPrevious) << c.what;
+    }
 }
 
 TEST_F(InstallerFilenameTest, ValueUpToItsBufferIsTakenLongerIsRefused)

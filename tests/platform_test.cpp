@@ -15,6 +15,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -108,6 +109,25 @@ TEST(PlatformPathTest, AppendThatDoesNotFitLeavesThePathAlone)
     std::string tooLong(9, 'b');
     EXPECT_EQ(OsPathAppend(path, tooLong.c_str()), 0);
     EXPECT_EQ(std::string(path), start);
+}
+
+// A ":\" with no drive letter before it, and ".." to back up over: Windows
+// (Wine) gives these; the simulated host must too, reading nothing before
+// its own buffer on the way.
+TEST(PlatformPathTest, AppendUpFromABareColonRoot)
+{
+    const AppendCase cases[] = {
+        {":\\", "..", ":"},
+        {":\\", "..\\..\\x", ":\\x"},
+        {":", "..", ":"},
+        {"C:\\", "..", "C:\\"},
+    };
+    for (const AppendCase &c : cases) {
+        char path[OS_PATH_BUFFER];
+        ASSERT_TRUE(TextCopy(path, sizeof path, c.path));
+        EXPECT_NE(OsPathAppend(path, c.more), 0) << c.path << " + " << c.more;
+        EXPECT_STREQ(path, c.result) << c.path << " + " << c.more;
+    }
 }
 
 struct RootCase {
@@ -616,6 +636,71 @@ TEST_F(PlatformTest, BareProfileNameIsLookedUpInTheWindowsFolder)
     EXPECT_NE(OsDeleteFile(path.c_str()), 0);
 }
 
+// The full form trims the trailing dots and spaces of the name that is last
+// once ".." has been applied, not of the name written last; a name of only
+// dots goes and leaves its backslash. The full form of a full form is itself.
+TEST_F(PlatformTest, FullPathTrimsTheNameLastAfterDotDot)
+{
+    const struct {
+        const char *path, *full;
+    } cases[] = {
+        {"\\\\verrver\\ve\\....\\ve\\..", "\\\\verrver\\ve\\"},
+        {"C:\\a\\....\\b\\..", "C:\\a\\"},
+        {"C:\\a\\x. \\b\\..", "C:\\a\\x"},
+        {"C:\\a\\x. \\b\\..\\", "C:\\a\\x. \\"},
+        {"C:\\a\\....", "C:\\a\\"},
+        {"C:\\Ledgerwick/./Data/../Books.lw. ", "C:\\Ledgerwick\\Books.lw"},
+        {"C:\\Ledgerwick\\Data.\\", "C:\\Ledgerwick\\Data\\"},
+    };
+    for (const auto &c : cases) {
+        char full[OS_PATH_BUFFER], again[OS_PATH_BUFFER];
+        ASSERT_EQ(OsGetFullPathName(c.path, full), 1) << c.path;
+        EXPECT_STREQ(full, c.full) << c.path;
+        ASSERT_EQ(OsGetFullPathName(full, again), 1) << full;
+        EXPECT_STREQ(again, full) << c.path;
+    }
+}
+
+// Code page 1252 as Windows has it: every byte is a character and comes back
+// as that byte, the five it assigns nothing (81, 8D, 8F, 90, 9D) included.
+TEST_F(PlatformTest, EveryAnsiByteSurvivesARoundTrip)
+{
+    for (unsigned byte = 1; byte < 256; byte++) {
+        const char ansi[2] = {static_cast<char>(byte), '\0'};
+        char utf8[8];
+        char back[8] = "#";
+        int lossy = -1;
+        ASSERT_EQ(OsAnsiToUtf8(ansi, utf8, sizeof utf8), 1) << byte;
+        EXPECT_EQ(OsUtf8ToAnsi(utf8, back, sizeof back, &lossy), 1) << byte;
+        EXPECT_EQ(static_cast<unsigned char>(back[0]), byte) << testing::PrintToString(std::string(utf8));
+        EXPECT_EQ(back[1], '\0') << byte;
+        EXPECT_EQ(lossy, 0) << byte;
+    }
+    const struct {
+        const char *ansi, *utf8;
+    } unassigned[] = {{"\x81", "\u0081"}, {"\x8D", "\u008D"}, {"\x8F", "\u008F"}, {"\x90", "\u0090"}, {"\x9D", "\u009D"}};
+    for (const auto &c : unassigned) {
+        char utf8[8];
+        ASSERT_EQ(OsAnsiToUtf8(c.ansi, utf8, sizeof utf8), 1);
+        EXPECT_STREQ(utf8, c.utf8);
+    }
+}
+
+// An ANSI INI file is read as ANSI however long it is: past the first few
+// thousand bytes too, its accented letters are characters of the code page.
+TEST_F(PlatformTest, LongAnsiProfileIsReadInTheCodePage)
+{
+    const char *file = "C:\\lwtest\\long.ini";
+    std::string text = "[Notes]\r\n";
+    for (int i = 0; text.size() < 6000; i++)
+        text += "Note" + std::to_string(i) + "=" + std::string(60, 'n') + "\r\n";
+    text += "[Microsoft Access]\r\nUser=Jos\xE9\r\n";
+    HostWriteFile(file, text);
+    char buffer[64];
+    EXPECT_EQ(OsGetPrivateProfileString("Microsoft Access", "User", "", buffer, sizeof buffer, file), 5u);
+    EXPECT_STREQ(buffer, "Jos\u00e9");
+}
+
 TEST_F(PlatformTest, WindowsDirectoryReportsTheSizeItNeeds)
 {
     char windows[OS_PATH_BUFFER];
@@ -781,6 +866,22 @@ std::string RegistryText(OsRootKey root)
     EXPECT_EQ(SimRegistryText(root, &text[0], text.size()), text.size() - 1);
     text.pop_back();
     return text;
+}
+
+// A mask of many stars is decided in the time of its length and the name's,
+// not of every way to split the name among the stars (seconds here before,
+// and more with every star). Windows (Wine) tries every split, so this is
+// the simulated host's own.
+TEST_F(SimHostTest, MatchSpecOfManyStarsIsQuick)
+{
+    const std::string name(60, 'a');
+    const std::string mask = "*a*a*a*a*a*a*b";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(OsPathMatchSpec(name.c_str(), mask.c_str()), 0);
+    EXPECT_NE(OsPathMatchSpec((name + "b").c_str(), mask.c_str()), 0);
+    EXPECT_NE(OsPathMatchSpec(name.c_str(), "*a*a*a*a*a*a*;*b"), 0);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 1.0);
 }
 
 TEST_F(SimHostTest, RegistryDumpIsRegeditText)

@@ -148,6 +148,43 @@ TEST_F(UnicodeTest, PathLengthIsCountedInUtf16Units)
     }
 }
 
+// Bytes that are no UTF-8 count one unit each, so text that is not text is
+// never taken for a shorter path than its bytes could spell.
+TEST(TextLengthTest, StrayBytesCountOneUnitEach)
+{
+    const std::string strays(700, '\x80');
+    const struct {
+        std::string text;
+        size_t units;
+    } cases[] = {
+        {"C:\\" + strays, 703},          // stray continuation bytes
+        {"\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF", 8}, // bytes no UTF-8 uses
+        {"\xC0\xAF", 2},                 // overlong "/"
+        {"\xC3", 1},                      // lead byte at the end
+        {"\xC3x", 2},                     // lead byte without its continuation
+        {"\xE2\x82x", 3},
+        {"\xF0\x9F\x98", 3},            // four-byte lead, cut short
+        {"\xED\xA0\x80", 3},            // a surrogate's three bytes
+        {"\xF4\x90\x80\x80", 4},       // above U+10FFFF
+        {"\xC3\xA9", 1},                 // U+00E9
+        {"\xE2\x82\xAC", 1},            // U+20AC
+        {"\xF0\x9F\x98\x80", 2},       // U+1F600, a surrogate pair
+        {"a\xF0\x9F\x98\x80\x80" "b", 5},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TextUtf16Length(c.text.c_str()), c.units) << testing::PrintToString(c.text);
+
+    // Such a path does not fit, and a refused copy or append leaves the
+    // buffer as it was.
+    const std::string longPath = "C:\\" + std::string(300, '\x80');
+    EXPECT_EQ(TextFitsPath(longPath.c_str()), 0);
+    char buffer[OS_PATH_BUFFER] = "C:\\kept";
+    EXPECT_EQ(TextCopyPath(buffer, longPath.c_str()), 0);
+    EXPECT_STREQ(buffer, "C:\\kept");
+    EXPECT_EQ(TextAppendPath(buffer, std::string(300, '\xBF').c_str()), 0);
+    EXPECT_STREQ(buffer, "C:\\kept");
+}
+
 TEST_F(UnicodeTest, NamesDifferingOnlyInTheCaseOfAnyLetterAreEqual)
 {
     struct {

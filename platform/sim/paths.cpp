@@ -43,11 +43,15 @@ static int ValidName(const char *text, size_t length)
 }
 
 // Splits the part after the root into names, applying "." and "..", and the
-// Win32 trimming of trailing dots and spaces on the last name.
-static int SplitComponents(const char *rest, Component *parts, int *count)
+// Win32 trimming of trailing dots and spaces on the last name. That name is
+// the last one left once ".." has been applied ("C:\a\x. \b\.." is "C:\a\x"),
+// and is trimmed only where the path does not end in a separator; *emptied
+// tells that it was all dots and spaces and went ("C:\a\...." is "C:\a\").
+static int SplitComponents(const char *rest, Component *parts, int *count, int *emptied)
 {
     int n = 0;
     const char *p = rest;
+    *emptied = 0;
     while (*p) {
         while (IsSeparator(*p))
             p++;
@@ -65,14 +69,8 @@ static int SplitComponents(const char *rest, Component *parts, int *count)
                 n--;
             continue;
         }
-        if (last) {
-            while (length > 0 && (start[length - 1] == '.' || start[length - 1] == ' '))
-                length--;
-            if (length == 0)
-                continue;
-        } else if (length > 1 && start[length - 1] == '.' && start[length - 2] != '.') {
+        if (!last && length > 1 && start[length - 1] == '.' && start[length - 2] != '.')
             length--;
-        }
         if (!ValidName(start, length))
             return 0;
         if (n >= MAX_COMPONENTS)
@@ -80,6 +78,16 @@ static int SplitComponents(const char *rest, Component *parts, int *count)
         parts[n].text = start;
         parts[n].length = length;
         n++;
+    }
+    size_t restLength = strlen(rest);
+    if (n > 0 && !(restLength > 0 && IsSeparator(rest[restLength - 1]))) {
+        Component *final = &parts[n - 1];
+        while (final->length > 0 && (final->text[final->length - 1] == '.' || final->text[final->length - 1] == ' '))
+            final->length--;
+        if (final->length == 0) {
+            n--;
+            *emptied = 1;
+        }
     }
     *count = n;
     return 1;
@@ -265,8 +273,8 @@ int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error)
     if (!ResolveRoot(windowsPath, out, &rest, error))
         return 0;
     Component parts[MAX_COMPONENTS];
-    int count = 0;
-    if (!SplitComponents(rest, parts, &count)) {
+    int count = 0, emptied;
+    if (!SplitComponents(rest, parts, &count, &emptied)) {
         *error = SIM_ERROR_INVALID_NAME;
         return 0;
     }
@@ -480,11 +488,11 @@ int OsGetFullPathName(const char *path, char *out)
     const char *rest = NULL;
     char full[2 * OS_PATH_BUFFER];
     Component parts[MAX_COMPONENTS];
-    int count = 0;
+    int count = 0, emptied = 0;
     // Relative and drive-relative paths would need a current folder, which
     // the simulated host does not keep.
     if (!path || !RootText(path, full, sizeof full, &rest) || (path[1] == ':' && !IsSeparator(path[2])) ||
-        !SplitComponents(rest, parts, &count)) {
+        !SplitComponents(rest, parts, &count, &emptied)) {
         SimSetLastError(SIM_ERROR_INVALID_NAME);
         return 0;
     }
@@ -501,7 +509,7 @@ int OsGetFullPathName(const char *path, char *out)
             TextAppend(full, sizeof full, "\\");
     }
     size_t length = strlen(path);
-    if (count > 0 && IsSeparator(path[length - 1]))
+    if (count > 0 && (IsSeparator(path[length - 1]) || emptied))
         TextAppend(full, sizeof full, "\\");
     if (!TextCopyPath(out, full)) {
         SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);

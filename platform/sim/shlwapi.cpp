@@ -110,7 +110,8 @@ static void Canonicalize(char *buffer, const char *path)
             // "\.." backs up one folder, but never over a drive or a share.
             *dst = '\0';
             if (dst > buffer + 1 && dst[-1] == '\\' && (dst[-2] != '\\' || dst > buffer + 2)) {
-                if (dst[-2] == ':' && (dst > buffer + 3 || dst[-3] == ':')) {
+                // A bare ":\" has no byte before its colon to look at.
+                if (dst[-2] == ':' && (dst > buffer + 3 || (dst == buffer + 3 && dst[-3] == ':'))) {
                     dst -= 2;
                     while (dst > buffer && *dst != '\\')
                         dst--;
@@ -221,28 +222,37 @@ char *OsPathRemoveBackslash(char *path)
     return last;
 }
 
+// One mask (up to ";" or the end) against the whole name: "*" any run of
+// characters, "?" any one. Matched greedily, going back only to the last
+// "*" seen: shlwapi tries every split for every "*", which takes
+// exponential time on a mask of many stars; this decides the same in time
+// proportional to the two lengths multiplied.
 static int MatchSingle(const char *name, const char *mask)
 {
-    while (*name && *mask && *mask != ';') {
-        if (*mask == '*') {
-            do {
-                if (MatchSingle(name, mask + 1))
-                    return 1;
-            } while (*name++);
-            return 0;
+    const char *afterStar = NULL, *resume = NULL;
+    for (;;) {
+        int maskEnded = !*mask || *mask == ';';
+        if (!maskEnded && *mask == '*') {
+            afterStar = ++mask;
+            resume = name;
+            continue;
         }
-        if (Upper(*mask) != Upper(*name) && *mask != '?')
-            return 0;
-        name++;
-        mask++;
-    }
-    if (!*name) {
-        while (*mask == '*')
+        if (!*name) {
+            while (*mask == '*')
+                mask++;
+            return !*mask || *mask == ';';
+        }
+        if (!maskEnded && (*mask == '?' || Upper(*mask) == Upper(*name))) {
             mask++;
-        if (!*mask || *mask == ';')
-            return 1;
+            name++;
+            continue;
+        }
+        if (afterStar == NULL)
+            return 0;
+        // The last "*" takes one character more.
+        mask = afterStar;
+        name = ++resume;
     }
-    return 0;
 }
 
 int OsPathMatchSpec(const char *file, const char *mask)
