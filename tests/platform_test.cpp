@@ -329,7 +329,7 @@ TEST_F(PlatformTest, HeldAndReadOnlyFilesGiveTheirOwnErrors)
         // hidden file, and the simulated host gives it; Wine (8) replaces the
         // bytes instead, so under Wine this row only shows the file unharmed.
         {"copy onto a read-only file", false, [&] { return OsCopyFile(other.c_str(), readOnly.c_str(), 0); },
-         HostIsSimulated() ? OS_ERROR_ACCESS_DENIED : 0},
+         HostIsSimulated() ? (unsigned long)OS_ERROR_ACCESS_DENIED : 0ul},
         {"delete a read-only file", false, [&] { return OsDeleteFile(readOnly.c_str()); }, OS_ERROR_ACCESS_DENIED},
         {"move a read-only file", false, [&] { return OsMoveFile(readOnly.c_str(), moved.c_str()); }, 0},
         {"rename a read-only file", false, [&] { return OsRename(readOnly.c_str(), moved.c_str()) == 0; }, 0},
