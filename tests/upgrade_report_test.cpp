@@ -357,7 +357,7 @@ TEST_F(UpgradeReportTest, CopyChangedWhileTheFileIsHeldStopsItsRenameOrDelete)
         {"an earlier copy's delete", "Books.OLD", "Books.OLD", kDeleteTry, "PerformActionOnFiles_DoAction",
          Kept(Old("Books.OLD"), changedCopy), Line("deleted", Old("Books.OLD"), ""), kCarried | kKept | kSettings},
         {"a backup's clean-up", "Backups\\Accounts.BK1", "Automated Backups\\Accounts.BK1", kDeleteTry,
-         "DeleteOldVersion", "failed\t" + Old("Backups\\Accounts.BK1") + "\t\tnot removed, Windows error 32",
+         "DeleteOldVersion", "failed\t" + Old("Backups\\Accounts.BK1") + "\t\tin use by another program",
          Line("deleted", Old("Backups\\Accounts.BK1"), ""), 0},
     };
     for (const Case &c : cases) {
