@@ -413,7 +413,16 @@ TEST_F(UpgradeReportTest, CopyChangedWhileTheFileIsHeldStopsItsRenameOrDelete)
             EXPECT_NE(mask & kFailed, 0);
         ReportFile run = ReadReport(kReport);
         ASSERT_TRUE(run.whole);
-        EXPECT_NE(std::find(run.lines.begin(), run.lines.end(), c.stays), run.lines.end()) << c.stays;
+        // A file held for real (under Wine) already fails the transfer's
+        // move, whose line names where it was going; the file's one line
+        // is that failure, with the same reason.
+        auto withoutAfter = [](const std::string &line) {
+            std::vector<std::string> f = SplitFields(line);
+            return f.size() == 4 ? f[0] + "\t" + f[1] + "\t" + f[3] : line;
+        };
+        EXPECT_TRUE(std::any_of(run.lines.begin(), run.lines.end(),
+                                [&](const std::string &line) { return withoutAfter(line) == withoutAfter(c.stays); }))
+            << c.stays << "\nreport:\n" << ::testing::PrintToString(run.lines);
         EXPECT_EQ(std::find(run.lines.begin(), run.lines.end(), c.never), run.lines.end()) << c.never;
         // The file stays under its name, with its bytes; the copy is what
         // the other program wrote.

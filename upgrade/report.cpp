@@ -507,7 +507,8 @@ static int PlanForm(const char *path, char *out)
 {
     Report *r = s_report;
     char full[OS_PATH_BUFFER];
-    if (!HasText(path) || !OsGetFullPathName(path, full))
+    // A share or device path (\\?\C:\) has roots of its own: looked up whole.
+    if (!HasText(path) || (path[0] == '\\' && path[1] == '\\') || !OsGetFullPathName(path, full))
         return PathIdentityForm(path, out);
     OsPathRemoveBackslash(full);
     char *slash = strrchr(full, '\\');
