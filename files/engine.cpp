@@ -2,7 +2,6 @@
 // folder, optionally of its whole tree, with a block of log lines per folder.
 #include "files/files.h"
 #include "log/log.h"
-#include "upgrade/report.h"
 
 static const char kSection[] = "PerformActionOnFiles";
 // Nested calls keep the outer indentation: the blocks nest by position only.
@@ -29,7 +28,7 @@ static int IsLinkedFolderPath(const char *folder)
     if (!TextCopyPath(path, folder))
         return 0;
     OsPathRemoveBackslash(path);
-    return IsLinkedFolder(OsGetFileAttributes(path));
+    return IsLinkedFolder(PvGetFileAttributes(path));
 }
 
 struct EngineCall {
@@ -47,9 +46,7 @@ struct EngineCall {
     const char *outputRoot;
     // A folder of the user's inside the tree (or null), never entered.
     const char *keepOut;
-    FileSelector select; // or null: the patterns alone decide
-    RetryCheck recheck;  // or null: nothing to ask again after a wait
-    void *selectContext;
+    const FileHooks *hooks; // or null
     // The destination folder of this folder's files is known to exist: it
     // is made ready at the first file, not looked up again for every one.
     int destinationReady;
@@ -78,7 +75,8 @@ static int ProcessEntry(EngineCall *call, const OsFindData *entry)
     if (!isFolder &&
         !MatchesAnyPattern(sourceFits ? sourcePath : entry->name, call->patterns, call->patternCount, call->filter))
         return 0;
-    if (!isFolder && sourceFits && call->select != nullptr && !call->select(sourcePath, call->selectContext))
+    if (!isFolder && sourceFits && call->hooks != nullptr && call->hooks->select != nullptr &&
+        !call->hooks->select(sourcePath, call->hooks->context))
         return 0;
     if (!sourceFits) {
         LogMessage(LOG_MODULE, kSection, LOG_ERROR, "%sSkipped, path too long: %s%s", kIndent,
@@ -99,7 +97,7 @@ static int ProcessEntry(EngineCall *call, const OsFindData *entry)
 
     if (isFolder) {
         if (IsLinkedFolder(entry->attributes) ||
-            (MovesOrCopies(call->action) && IsLinkedFolder(OsGetFileAttributes(destinationPath)))) {
+            (MovesOrCopies(call->action) && IsLinkedFolder(PvGetFileAttributes(destinationPath)))) {
             LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sNot followed (link): %s", kIndent, sourcePath);
             return 0;
         }
@@ -116,8 +114,7 @@ static int ProcessEntry(EngineCall *call, const OsFindData *entry)
     }
     if (MovesOrCopies(call->action) && !call->destinationReady)
         call->destinationReady = PrepareDestinationFolder(destinationPath);
-    return DoActionInReadyFolder(call->action, sourcePath, destinationPath, call->recheck, call->selectContext) ? 1
-                                                                                                                 : 0;
+    return DoActionInReadyFolder(call->action, sourcePath, destinationPath, call->hooks) ? 1 : 0;
 }
 
 // Every entry of the source folder, in whatever order the enumeration gives.
@@ -130,15 +127,14 @@ static int ProcessFolder(EngineCall *call)
         return 0;
     }
     OsFindData entry;
-    OsFindHandle handle = OsFindFirst(search, &entry);
-    if (handle == OS_INVALID_FIND_HANDLE)
+    PvFind *find = PvFindFirst(search, &entry);
+    if (find == nullptr)
         return 0;
     int affected = 0;
     do {
-        if (!PlannedGone(call->sourceFolder, entry.name))
-            affected += ProcessEntry(call, &entry);
-    } while (OsFindNext(handle, &entry) == 0);
-    OsFindClose(handle);
+        affected += ProcessEntry(call, &entry);
+    } while (PvFindNext(find, &entry) == 0);
+    PvFindClose(find);
     return affected;
 }
 
@@ -165,12 +161,12 @@ static int RunCall(const EngineCall *parent, int action, char *sourceFolder, cha
             outputRoot = destination;
         EngineCall call = {action, sourceFolder, destination, patterns, patternCount,
                            filter, removeSourceFolder, recurse, outputRoot, keepOut,
-                           parent->select, parent->recheck, parent->selectContext, 0};
+                           parent->hooks, 0};
         affected = ProcessFolder(&call);
         // The folder goes only when nothing is left in it; a failure is
         // the expected outcome for a folder that still holds something.
         if ((action == FILE_MOVE || action == FILE_DELETE) && removeSourceFolder)
-            RemoveFolderOrPlan(sourceFolder);
+            PvRemoveDirectory(sourceFolder);
     }
 
     LogMessage(LOG_MODULE, kSection, LOG_INFO, "%sFilesAffected: %d", kIndent, affected);
@@ -178,39 +174,19 @@ static int RunCall(const EngineCall *parent, int action, char *sourceFolder, cha
     return affected;
 }
 
-// What the outermost call hands down to every nested one.
-static EngineCall Outermost(FileSelector select, RetryCheck recheck, void *context)
-{
-    EngineCall call = {};
-    call.select = select;
-    call.recheck = recheck;
-    call.selectContext = context;
-    return call;
-}
-
 int PerformActionOnFiles(int action, char *sourceFolder, char *destination, const char *const *patterns,
                          int patternCount, int filter, int removeSourceFolder, int recurse)
 {
-    EngineCall top = Outermost(nullptr, nullptr, nullptr);
-    return RunCall(&top, action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder,
-                   recurse, nullptr, nullptr);
+    return PerformActionOnFilesWith(action, sourceFolder, destination, patterns, patternCount, filter,
+                                    removeSourceFolder, recurse, nullptr, nullptr);
 }
 
-int PerformActionOnFilesKeepingOut(int action, char *sourceFolder, char *destination,
-                                   const char *const *patterns, int patternCount, int filter,
-                                   int removeSourceFolder, int recurse, const char *keepOut)
+int PerformActionOnFilesWith(int action, char *sourceFolder, char *destination, const char *const *patterns,
+                             int patternCount, int filter, int removeSourceFolder, int recurse, const char *keepOut,
+                             const FileHooks *hooks)
 {
-    EngineCall top = Outermost(nullptr, nullptr, nullptr);
+    EngineCall top = {};
+    top.hooks = hooks;
     return RunCall(&top, action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder,
                    recurse, nullptr, HasText(keepOut) ? keepOut : nullptr);
-}
-
-int PerformActionOnFilesSelecting(int action, char *sourceFolder, char *destination,
-                                  const char *const *patterns, int patternCount, int filter,
-                                  int removeSourceFolder, int recurse, FileSelector select, RetryCheck recheck,
-                                  void *context)
-{
-    EngineCall top = Outermost(select, recheck, context);
-    return RunCall(&top, action, sourceFolder, destination, patterns, patternCount, filter, removeSourceFolder,
-                   recurse, nullptr, nullptr);
 }

@@ -1,7 +1,6 @@
 // One file's action and its log line.
 #include "files/files.h"
 #include "log/log.h"
-#include "upgrade/report.h"
 
 static const char kSection[] = "PerformActionOnFiles_DoAction";
 
@@ -77,7 +76,7 @@ static int Act(int action, const char *sourceFile, const char *destination, int 
     case FILE_DELETE:
         // DeleteFile refuses read-only files; clearing the attributes first
         // lets the old installation go even where the user protected files.
-        if (!SetAttributesOrPlan(sourceFile, OS_FILE_ATTRIBUTE_NORMAL))
+        if (!PvSetFileAttributes(sourceFile, OS_FILE_ATTRIBUTE_NORMAL))
             return 0;
         return Retried(RETRY_DELETE, sourceFile, nullptr, recheck);
     case FILE_RENAME_EXT:
@@ -90,30 +89,33 @@ static int Act(int action, const char *sourceFile, const char *destination, int 
 }
 
 static int ActAndLog(int action, const char *sourceFile, const char *destination, int prepareFolder,
-                     RetryCheck check, void *context)
+                     const FileHooks *hooks)
 {
-    Recheck recheck = {check, context, 0};
+    Recheck recheck = {hooks ? hooks->recheck : nullptr, hooks ? hooks->context : nullptr, 0};
     int done = Act(action, sourceFile, destination, prepareFolder, &recheck);
-    unsigned long error = done ? 0 : ReportLastError();
+    unsigned long error = done ? 0 : OsGetLastError();
     LogMessage(LOG_MODULE, kSection, done ? LOG_INFO : LOG_ERROR,
                "%s%s: %c - %s => %s", "\t\t", FileActionName(action), done ? 'Y' : 'N',
                sourceFile ? sourceFile : "[NULL]", HasText(destination) ? destination : "[NULL]");
     if (recheck.refused)
         return 0;
-    char renamed[OS_PATH_BUFFER] = "";
+    if (hooks == nullptr || hooks->outcome == nullptr)
+        return done;
+    char after[OS_PATH_BUFFER] = "";
     if (action == FILE_RENAME_EXT && HasText(sourceFile) && HasText(destination))
-        RenamedPath(sourceFile, destination, renamed);
-    ReportFileAction(action, sourceFile, action == FILE_RENAME_EXT ? renamed : destination, done, error);
+        RenamedPath(sourceFile, destination, after);
+    else if (action != FILE_DELETE)
+        TextCopy(after, sizeof after, destination ? destination : "");
+    hooks->outcome(action, sourceFile ? sourceFile : "", after, done, error, hooks->context);
     return done;
 }
 
 int PerformActionOnFiles_DoAction(int action, const char *sourceFile, const char *destination)
 {
-    return ActAndLog(action, sourceFile, destination, 1, nullptr, nullptr);
+    return ActAndLog(action, sourceFile, destination, 1, nullptr);
 }
 
-int DoActionInReadyFolder(int action, const char *sourceFile, const char *destination, RetryCheck recheck,
-                          void *context)
+int DoActionInReadyFolder(int action, const char *sourceFile, const char *destination, const FileHooks *hooks)
 {
-    return ActAndLog(action, sourceFile, destination, 0, recheck, context);
+    return ActAndLog(action, sourceFile, destination, 0, hooks);
 }

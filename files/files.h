@@ -2,7 +2,7 @@
 // that moves, copies, deletes or re-extends every matching file of a folder.
 #pragma once
 
-#include "platform/platform.h"
+#include "preview/preview.h"
 
 // 1 when text is non-null and not empty.
 int HasText(const char *text);
@@ -23,9 +23,7 @@ int IsFixedOrNetworkPath(const char *path);
 // Path identity: every "same folder", "inside that folder" and "same file"
 // decision of the library is answered here, never by comparing text.
 
-// The form paths are compared in: full, canonical, long names where the path
-// exists, no trailing backslash but on a root. 1, or 0 with out "".
-int PathIdentityForm(const char *path, char *out);
+// The form paths are compared in is PathIdentityForm (preview/preview.h).
 // 1 when a and b name the same file or folder (same form, or the same file
 // behind two forms: a link, another drive letter or share).
 int SamePath(const char *a, const char *b);
@@ -34,9 +32,6 @@ int PathIsAtOrBelow(const char *path, const char *folder);
 // The same for two paths already in their identity form, sparing the
 // look-ups that make a form when one path is asked about again and again.
 int FormIsAtOrBelow(const char *form, const char *folderForm);
-// 1 for a full path: a drive letter, a colon and a separator, or a UNC path
-// with server and share. Relative, drive-relative and device paths are not.
-int IsFullPath(const char *path);
 // 1 when path is the root of a drive or share.
 int IsRootFolder(const char *path);
 // 1 when both files open and hold the same bytes.
@@ -75,6 +70,28 @@ typedef enum FileAction {
 // The name the log shows for an action; "UNKNOWN" for any other value.
 const char *FileActionName(int action);
 
+// Decides for one file that the patterns selected (its full path) whether
+// the action is taken on it; context is the caller's.
+typedef int (*FileSelector)(const char *sourceFile, void *context);
+// What became of one file the engine acted on: done, or not with the Win32
+// error of the failure. after is where it went (the destination file, the
+// file of its new name for RENAME_EXT), "" for DELETE.
+typedef void (*FileOutcome)(int action, const char *sourceFile, const char *after, int done, unsigned long error,
+                            void *context);
+// The caller's say in the engine's work; each part may be null.
+typedef struct FileHooks {
+    // Asked of each file the patterns selected; one it refuses gets no line
+    // and is not counted.
+    FileSelector select;
+    // Asked again before any try after a wait (RetryWhileInUse's check); a
+    // file it then refuses stays, with its action's log line but no outcome:
+    // the check tells why it stays.
+    RetryCheck recheck;
+    // Told of every file acted on.
+    FileOutcome outcome;
+    void *context;
+} FileHooks;
+
 // Applies action to every file of sourceFolder whose name matches one of the
 // patterns (every file when filter is 0), descending into sub-folders when
 // recurse is set. sourceFolder, and destination for MOVE and COPY, are
@@ -84,24 +101,11 @@ const char *FileActionName(int action);
 int PerformActionOnFiles(int action, char *sourceFolder, char *destination,
                          const char *const *patterns, int patternCount,
                          int filter, int removeSourceFolder, int recurse);
-// The same, never entering keepOut (a folder, or null): a folder of the
-// user's that lies inside the tree.
-int PerformActionOnFilesKeepingOut(int action, char *sourceFolder, char *destination,
-                                   const char *const *patterns, int patternCount, int filter,
-                                   int removeSourceFolder, int recurse, const char *keepOut);
-
-// Decides for one file that the patterns selected (its full path) whether
-// the action is taken on it; context is the caller's.
-typedef int (*FileSelector)(const char *sourceFile, void *context);
-// PerformActionOnFiles with a further say for the caller on each selected
-// file; one that select refuses gets no line and is not counted. recheck (or
-// null) is asked again before any try after a wait (RetryWhileInUse's
-// check); a file it then refuses stays, with its action's line but no report
-// line from the engine: recheck tells why it stays.
-int PerformActionOnFilesSelecting(int action, char *sourceFolder, char *destination,
-                                  const char *const *patterns, int patternCount, int filter,
-                                  int removeSourceFolder, int recurse, FileSelector select, RetryCheck recheck,
-                                  void *context);
+// The same, never entering keepOut (a folder of the user's that lies inside
+// the tree, or null), with the caller's hooks (or null).
+int PerformActionOnFilesWith(int action, char *sourceFolder, char *destination, const char *const *patterns,
+                             int patternCount, int filter, int removeSourceFolder, int recurse, const char *keepOut,
+                             const FileHooks *hooks);
 
 // The steps of PerformActionOnFiles, callable on their own.
 
@@ -120,6 +124,5 @@ int PerformActionOnFiles_DoAction(int action, const char *sourceFile, const char
 // 1 when the folder of destinationFile exists (made now when missing), and
 // the action on a file whose destination folder is known to exist.
 int PrepareDestinationFolder(const char *destinationFile);
-// recheck (or null) as PerformActionOnFilesSelecting's.
-int DoActionInReadyFolder(int action, const char *sourceFile, const char *destination, RetryCheck recheck,
-                          void *context);
+// hooks (or null) as PerformActionOnFilesWith's; select is not asked here.
+int DoActionInReadyFolder(int action, const char *sourceFile, const char *destination, const FileHooks *hooks);

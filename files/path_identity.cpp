@@ -3,69 +3,8 @@
 // one folder as "C:\LwRepro", "c:/lwrepro", "C:\LWREPR~1", "C:\x\..\LwRepro"
 // and "C:\LwRepro.", and through links under names that share nothing.
 #include "files/files.h"
-#include "upgrade/report.h"
 
 #include <string.h>
-
-// Cuts path (no trailing backslash but on a root) to its parent folder.
-// 0 when path is a root, or has none, and has no parent.
-static int ToParent(char *path)
-{
-    char root[OS_PATH_BUFFER];
-    TextCopy(root, sizeof root, path);
-    if (!OsPathStripToRoot(root))
-        return 0;
-    size_t rootLength = strlen(root);
-    char *last = strrchr(path, '\\');
-    if (strlen(path) <= rootLength || last == nullptr)
-        return 0;
-    if ((size_t)(last - path) < rootLength)
-        TextCopy(path, OS_PATH_BUFFER, root);
-    else
-        *last = '\0';
-    return 1;
-}
-
-int PathIdentityForm(const char *path, char *out)
-{
-    if (out == nullptr)
-        return 0;
-    out[0] = '\0';
-    char full[OS_PATH_BUFFER];
-    if (!HasText(path) || !OsGetFullPathName(path, full))
-        return 0;
-    // "\\?\C:\x" and "\\.\C:\x" are the folder "C:\x" reached through the
-    // device namespace, and take its form: a root keeps its backslash (the
-    // bare "\\?\C:" is the volume, no folder) and the plan's look-ups meet
-    // what the run's meet. Only a path already in canonical form: after
-    // "\\?\" no "." or ".." is applied, so "C:\a\..\b" would be another.
-    if (full[0] == '\\' && full[1] == '\\' && (full[2] == '?' || full[2] == '.') && full[3] == '\\' &&
-        IsFullPath(full + 4)) {
-        char plain[OS_PATH_BUFFER];
-        if (OsGetFullPathName(full + 4, plain) && strcmp(plain, full + 4) == 0)
-            TextCopy(full, sizeof full, plain);
-    }
-    OsPathRemoveBackslash(full);
-    // Only an existing path has long names to find; the part that does not
-    // exist yet is kept as written.
-    char head[OS_PATH_BUFFER];
-    TextCopy(head, sizeof head, full);
-    for (;;) {
-        char longHead[OS_PATH_BUFFER];
-        if (OsGetLongPathName(head, longHead)) {
-            OsPathRemoveBackslash(longHead);
-            size_t headLength = strlen(head);
-            if (!TextCopyPath(out, longHead) || !TextAppendPath(out, full + headLength)) {
-                out[0] = '\0';
-                return 0;
-            }
-            return 1;
-        }
-        if (!ToParent(head))
-            break;
-    }
-    return TextCopyPath(out, full);
-}
 
 int SamePath(const char *a, const char *b)
 {
@@ -79,8 +18,8 @@ int SamePath(const char *a, const char *b)
         return same;
     // A path that exists and one that does not are two: no long names to
     // look up for a folder that is still to be made.
-    int aExists = OsGetFileAttributes(a) != OS_INVALID_FILE_ATTRIBUTES;
-    int bExists = OsGetFileAttributes(b) != OS_INVALID_FILE_ATTRIBUTES;
+    int aExists = PvGetFileAttributes(a) != OS_INVALID_FILE_ATTRIBUTES;
+    int bExists = PvGetFileAttributes(b) != OS_INVALID_FILE_ATTRIBUTES;
     if (aExists != bExists)
         return 0;
     char formA[OS_PATH_BUFFER];
@@ -108,28 +47,8 @@ int FormIsAtOrBelow(const char *form, const char *folderForm)
     do {
         if (OsNamesEqualNoCase(up, folderForm) || OsSameFile(up, folderForm) == 1)
             return 1;
-    } while (ToParent(up));
+    } while (PathToParent(up));
     return 0;
-}
-
-int IsFullPath(const char *path)
-{
-    if (!HasText(path))
-        return 0;
-    int letter = (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
-    if (letter && path[1] == ':')
-        return path[2] == '\\' || path[2] == '/';
-    int separators = (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
-    if (!separators)
-        return 0;
-    // "\\?\" and "\\.\" reach devices and bypass the checks of ordinary
-    // paths; a UNC path needs a server and a share.
-    if (path[2] == '?' || path[2] == '.' || path[2] == '\0' || path[2] == '\\' || path[2] == '/')
-        return 0;
-    const char *p = path + 2;
-    while (*p && *p != '\\' && *p != '/')
-        p++;
-    return *p != '\0' && p[1] != '\0' && p[1] != '\\' && p[1] != '/';
 }
 
 int IsRootFolder(const char *path)
@@ -150,19 +69,14 @@ int IsRootFolder(const char *path)
 // where both names reach one file.
 static int CompareContents(const char *pathA, const char *pathB, int distinct)
 {
-    char realA[OS_PATH_BUFFER];
-    char realB[OS_PATH_BUFFER];
-    if (!ContentsAsPlanned(pathA, realA) || !ContentsAsPlanned(pathB, realB))
-        return 0;
-    int previewing = ReportPreviewing();
     // In a preview a copy not yet made holds its original's bytes, and is
     // another file all the same.
-    if (previewing && OsNamesEqualNoCase(realA, realB))
+    if (PvHoldSameBytes(pathA, pathB))
         return !distinct || !SamePath(pathA, pathB);
-    OsFile *a = OsFopen(realA, "rb");
+    OsFile *a = PvFopen(pathA, "rb");
     if (a == nullptr)
         return 0;
-    OsFile *b = OsFopen(realB, "rb");
+    OsFile *b = PvFopen(pathB, "rb");
     if (b == nullptr) {
         OsFclose(a);
         return 0;
@@ -170,8 +84,9 @@ static int CompareContents(const char *pathA, const char *pathB, int distinct)
     int same = 1;
     if (distinct) {
         // Asked of the files just opened, which the comparison needs anyway;
-        // in a preview of the names, as the files read may stand in for them.
-        int one = previewing ? -1 : OsSameOpenFile(a, b);
+        // where the streams can't tell (a preview's copy not yet made reads
+        // its original), of the names.
+        int one = PvSameOpenFile(a, b);
         same = !(one == -1 ? SamePath(pathA, pathB) : one);
     }
     unsigned char chunkA[4096];

@@ -1,7 +1,6 @@
 // The three tests on a single path. None of them logs; a failing file-system
 // call simply makes the test false.
 #include "files/files.h"
-#include "upgrade/report.h"
 
 int HasText(const char *text)
 {
@@ -14,7 +13,7 @@ int IsExistingFolder(const char *path)
     // about the current folder.
     if (!HasText(path))
         return 0;
-    unsigned long attributes = FileAttributesAsPlanned(path);
+    unsigned long attributes = PvGetFileAttributes(path);
     if (attributes == OS_INVALID_FILE_ATTRIBUTES)
         return 0;
     // Callers compare with -1, so true must have every bit set.
@@ -23,7 +22,7 @@ int IsExistingFolder(const char *path)
 
 int IsExistingFile(const char *path)
 {
-    unsigned long attributes = FileAttributesAsPlanned(path);
+    unsigned long attributes = PvGetFileAttributes(path);
     if (attributes == OS_INVALID_FILE_ATTRIBUTES)
         return 0;
     return (attributes & OS_FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;

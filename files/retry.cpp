@@ -4,7 +4,6 @@
 // file held for longer is handled as any other failure.
 #include "files/files.h"
 #include "log/log.h"
-#include "upgrade/report.h"
 
 // Waits before the second, third, ... try while the file is held: a second
 // in all.
@@ -18,13 +17,13 @@ static int Attempt(int operation, const char *source, const char *destination)
 {
     switch (operation) {
     case RETRY_MOVE:
-        return OsMoveFile(source, destination) != 0;
+        return PvMoveFile(source, destination) != 0;
     case RETRY_COPY:
-        return OsCopyFile(source, destination, 0) != 0;
+        return PvCopyFile(source, destination) != 0;
     case RETRY_DELETE:
-        return OsDeleteFile(source) != 0;
+        return PvDeleteFile(source) != 0;
     case RETRY_RENAME:
-        return OsRename(source, destination) == 0;
+        return PvRename(source, destination) == 0;
     default:
         return 0;
     }
@@ -43,8 +42,6 @@ static unsigned TriesFor(unsigned long error)
 int RetryWhileInUse(int operation, const char *source, const char *destination, const char *section,
                     RetryCheck check, void *checkContext)
 {
-    if (ReportPreviewing())
-        return PlanOperation(operation, source, destination);
     if (Attempt(operation, source, destination))
         return 1;
     for (unsigned i = 0; i < sizeof kWaits / sizeof kWaits[0]; i++) {

@@ -5,7 +5,6 @@
 // rather than once per line, and a crash still loses no line written.
 #include "log/log.h"
 #include "settings/settings.h"
-#include "upgrade/report.h"
 
 #include <string.h>
 
@@ -59,10 +58,11 @@ int LogCallEnd(LogCall *call, int status)
 // line when that failed, as a line of its own would have tried.
 static OsFile *OpenLog(const char *path)
 {
+    // A preview writes nothing at all, and opens no log.
     if (s_call == 0)
-        return OsFopen(path, "a+");
+        return PvFopen(path, "a+");
     if (s_call->file == 0)
-        s_call->file = OsFopen(path, "a+");
+        s_call->file = PvFopen(path, "a+");
     return s_call->file;
 }
 
@@ -76,9 +76,6 @@ static int FinishLine(OsFile *file)
 
 int LogMessage(const char *module, const char *section, LogLevel level, const char *format, ...)
 {
-    // A preview writes nothing at all, the log included.
-    if (ReportPreviewing())
-        return 0;
     char path[OS_PATH_BUFFER];
     if (s_call != 0) {
         if (!s_call->enabled)

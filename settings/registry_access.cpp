@@ -1,7 +1,6 @@
 // Reading and writing one setting. Every call opens the settings key, reads or
 // writes one value and closes the key again; nothing is kept between calls.
 #include "settings.h"
-#include "upgrade/report.h"
 
 #include <string.h>
 
@@ -43,10 +42,6 @@ int ReadSetting(SettingId id, char *destination, unsigned long capacity, const c
     destination[0] = '\0';
     if (!SettingIdIsValid(id))
         return 0;
-    int planned;
-    if (PlannedSetting(id, destination, capacity, defaultText, &planned))
-        return planned;
-
     // One byte more than is offered to the query, always zero: a value stored
     // without a terminating zero (any type is accepted) still ends there.
     char *scratch = (char *)OsAlloc((size_t)capacity + 1);
@@ -57,10 +52,10 @@ int ReadSetting(SettingId id, char *destination, unsigned long capacity, const c
     int delivered = 0;
     int noMemory = 0;
     unsigned long size = 0;
-    OsKey key;
-    if (OsRegOpenKey(SettingRootKey(id), SETTINGS_KEY_PATH, &key) == OS_ERROR_SUCCESS) {
+    PvKey key;
+    if (PvRegOpenKey(SettingRootKey(id), SETTINGS_KEY_PATH, &key) == OS_ERROR_SUCCESS) {
         size = capacity;
-        long status = OsRegQueryValueEx(key, SettingCatalogue[id], NULL, (unsigned char *)scratch, &size);
+        long status = PvRegQueryValueEx(&key, SettingCatalogue[id], NULL, (unsigned char *)scratch, &size);
         if (status == OS_ERROR_SUCCESS && size <= capacity) {
             scratch[size] = '\0';
             // Text that fills every offered byte has no room for its
@@ -73,7 +68,7 @@ int ReadSetting(SettingId id, char *destination, unsigned long capacity, const c
             delivered = decoded > 0 && scratch[0] != '\0';
             size = (unsigned long)strlen(scratch) + 1;
         }
-        OsRegCloseKey(key);
+        PvRegCloseKey(&key);
     }
 
     int result = 0;
@@ -108,8 +103,10 @@ static int Refused(unsigned long error)
     return 0;
 }
 
-int WriteSetting(SettingId id, const char *text, int overwrite)
+int WriteSetting(SettingId id, const char *text, int overwrite, int *changed)
 {
+    if (changed != NULL)
+        *changed = 0;
     if (!SettingIdIsValid(id))
         return Refused(OS_ERROR_INVALID_PARAMETER);
     char buffer[SETTING_TEXT_CAPACITY];
@@ -121,9 +118,14 @@ int WriteSetting(SettingId id, const char *text, int overwrite)
     // A cut text would be a wrong path or a wrong password: refuse instead.
     if (!TextCopyWhole(buffer, sizeof buffer, text ? text : ""))
         return Refused(OS_ERROR_INVALID_PARAMETER);
-    int changes = ReportSettingChanges(id, buffer);
-    if (ReportPreviewing())
-        return PlanSetting(id, buffer, changes);
+    // Text that differs from what the setting holds: asked only by a caller
+    // that counts the changes, which costs a read.
+    int changes = 0;
+    if (changed != NULL && buffer[0] != '\0') {
+        char current[SETTING_TEXT_CAPACITY];
+        ReadSetting(id, current, sizeof current, "");
+        changes = strcmp(current, buffer) != 0;
+    }
 
     char encoded[SETTING_TEXT_CAPACITY];
     const char *stored = buffer;
@@ -139,17 +141,17 @@ int WriteSetting(SettingId id, const char *text, int overwrite)
         stored = encoded;
     }
 
-    OsKey key;
-    long status = OsRegCreateKey(SettingRootKey(id), SETTINGS_KEY_PATH, &key);
+    PvKey key;
+    long status = PvRegCreateKey(SettingRootKey(id), SETTINGS_KEY_PATH, &key);
     if (status != OS_ERROR_SUCCESS)
         return Refused((unsigned long)status);
-    status = OsRegSetValueEx(key, SettingCatalogue[id], OS_REG_SZ, (const unsigned char *)stored,
+    status = PvRegSetValueEx(&key, SettingCatalogue[id], OS_REG_SZ, (const unsigned char *)stored,
                              (unsigned long)strlen(stored) + 1);
-    OsRegFlushKey(key);
-    OsRegCloseKey(key);
+    PvRegFlushKey(&key);
+    PvRegCloseKey(&key);
     if (status != OS_ERROR_SUCCESS)
         return Refused((unsigned long)status);
-    if (changes)
-        ReportSettingsMigrated();
+    if (changed != NULL)
+        *changed = changes;
     return 1;
 }

@@ -2,7 +2,7 @@
 // reading and writing them by id, and the Base64 form of the mail password.
 #pragma once
 
-#include "platform/platform.h"
+#include "preview/preview.h"
 
 // The index of a setting in the catalogue; the numbering is fixed.
 typedef int SettingId;
@@ -57,8 +57,9 @@ int ReadPathSetting(SettingId id, char *path);
 // characters (for SMTPPassword: whose Base64 form is) is refused, not cut.
 // 1 when the value was written or kept, 0 when it was refused or the store
 // could not be written; the last error then says why (ERROR_INVALID_PARAMETER
-// for a refused id or text).
-int WriteSetting(SettingId id, const char *text, int overwrite);
+// for a refused id or text). With changed, *changed says whether the setting
+// now holds other text than before (never for empty text).
+int WriteSetting(SettingId id, const char *text, int overwrite, int *changed = NULL);
 // 1 for ids 0 to 20; no operation acts on any other id.
 int SettingIdIsValid(SettingId id);
 

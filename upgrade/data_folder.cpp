@@ -26,7 +26,7 @@ static int MakeDefaultFolder(char *path)
 {
     LogMessage(LOG_MODULE, DATA_FOLDER_SECTION, LOG_INFO, "Trying Special Folder Path PERSONAL");
     // Create: a user whose documents folder was never made still gets one.
-    if (!OsSHGetSpecialFolderPath(OS_CSIDL_PERSONAL, path, !ReportPreviewing()) || path[0] == '\0') {
+    if (!PvSHGetSpecialFolderPath(OS_CSIDL_PERSONAL, path, 1) || path[0] == '\0') {
         path[0] = '\0';
         return 0;
     }

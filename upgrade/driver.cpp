@@ -97,7 +97,7 @@ static int RenameTarget(const char *oldPath, char *target)
                           : TextFormat(target, OS_PATH_BUFFER, "%s%s %d", base, kRenameSuffix, n);
         if (!fits || !TextFitsPath(target))
             return 0;
-        if (OsGetFileAttributes(target) == OS_INVALID_FILE_ATTRIBUTES)
+        if (PvGetFileAttributes(target) == OS_INVALID_FILE_ATTRIBUTES)
             return 1;
     }
     return 0;
@@ -126,7 +126,7 @@ static void RetireOldFolder(char *oldPath, const char *newPath, int holdsUsersFo
     }
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "TempPath: %s", tempPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", oldPath);
-    if (RemoveFolderOrPlan(oldPath)) {
+    if (PvRemoveDirectory(oldPath)) {
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath empty, have removed, nothing to clean up");
         ReportDecision(REPORT_DELETED, oldPath, "", nullptr);
         return;
@@ -140,7 +140,7 @@ static void RetireOldFolder(char *oldPath, const char *newPath, int holdsUsersFo
         TextCopy(oldPath, OS_PATH_BUFFER, tempPath);
     } else {
         char reason[40];
-        TextFormat(reason, sizeof reason, "not renamed, Windows error %lu", ReportLastError());
+        TextFormat(reason, sizeof reason, "not renamed, Windows error %lu", OsGetLastError());
         ReportDecision(REPORT_FAILED, source, tempPath, reason);
         // The readme then goes into the folder where it is, never into an
         // older " OLD" folder that happens to bear the target's name.
@@ -261,7 +261,7 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
             MoveUserFiles(oldPath, newPath, customFolderUsed, customPath);
             // The data folder comes into being with the first file carried.
             if (!dataFolderExisted)
-                RemoveFolderOrPlan(newPath);
+                PvRemoveDirectory(newPath);
             const char *keptFolder = customFolderUsed ? customPath : "";
             int holdsUsersFolder = PathIsAtOrBelow(newPath, oldPath) ||
                                    (customFolderUsed && PathIsAtOrBelow(customPath, oldPath));
@@ -289,7 +289,7 @@ int UpgradeToVersion5Utf8(int previousVersion, const char *oldInstallPath, int u
     LogCallBegin(&logCall);
     // Without a report file too the run keeps track of what stays in the
     // old folder: the readme tells the user, who gets no mask.
-    int ownReport = !ReportIsOpen() && ReportOpen(0, "") == 0;
+    int ownReport = !ReportIsOpen() && ReportOpen("") == 0;
     int status = RunUpgrade(previousVersion, oldInstallPath, unreadable);
     if (ownReport)
         ReportClose();

@@ -36,7 +36,7 @@ const char *OldFolderRefusal(const char *oldPath, const char *newDatafilePath)
         return "not a full path";
     if (IsRootFolder(form))
         return "a drive or share root";
-    unsigned long attributes = OsGetFileAttributes(form);
+    unsigned long attributes = PvGetFileAttributes(form);
     if (attributes != OS_INVALID_FILE_ATTRIBUTES && (attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT))
         return "a link to another folder";
 

@@ -34,8 +34,8 @@ static void DeleteShortcut(const char *folder, const char *name)
         LogTooLong(folder, name);
         return;
     }
-    SetAttributesOrPlan(path, OS_FILE_ATTRIBUTE_NORMAL);
-    DeleteFileOrPlan(path);
+    PvSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL);
+    PvDeleteFile(path);
     LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Deleted: %s", path);
 }
 
@@ -88,7 +88,7 @@ void RemoveIcons(void)
         for (int i = 0; i < COUNT_OF(GroupShortcuts); i++)
             DeleteShortcut(group, GroupShortcuts[i]);
         // Goes only when empty: a shortcut of the user's own keeps it.
-        RemoveFolderOrPlan(group);
+        PvRemoveDirectory(group);
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Deleted: %s", group);
     } else {
         LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Found Start Menu Path");

@@ -58,8 +58,8 @@ static void DeleteOldIniFile(void)
     if (!OsPathAppend(path, OLD_INI_FILE))
         return;
     // A read-only, hidden or system file would refuse the delete.
-    SetAttributesOrPlan(path, OS_FILE_ATTRIBUTE_NORMAL);
-    DeleteFileOrPlan(path);
+    PvSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL);
+    PvDeleteFile(path);
 }
 
 void WriteIniSettingsToRegistry(void)

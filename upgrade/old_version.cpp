@@ -145,12 +145,12 @@ static int FolderHoldsKeptFiles(const char *folder, int recurse, const Judge *ju
     if (!TextCopyPath(pattern, folder) || !OsPathAppend(pattern, "*.*"))
         return IsExistingFolder(folder) ? 1 : 0;
     OsFindData entry;
-    OsFindHandle handle = OsFindFirst(pattern, &entry);
-    if (handle == OS_INVALID_FIND_HANDLE)
+    PvFind *find = PvFindFirst(pattern, &entry);
+    if (find == nullptr)
         return IsExistingFolder(folder) ? 1 : 0;
     int found = 0;
     do {
-        if (IsSkippedEntry(&entry) || IsLinkedFolder(&entry) || PlannedGone(folder, entry.name))
+        if (IsSkippedEntry(&entry) || IsLinkedFolder(&entry))
             continue;
         char child[OS_PATH_BUFFER];
         if (!TextCopyPath(child, folder) || !OsPathAppend(child, entry.name)) {
@@ -163,8 +163,8 @@ static int FolderHoldsKeptFiles(const char *folder, int recurse, const Judge *ju
         } else if (Keeps(judge, child, entry.name)) {
             found = 1;
         }
-    } while (!found && OsFindNext(handle, &entry) == 0);
-    OsFindClose(handle);
+    } while (!found && PvFindNext(find, &entry) == 0);
+    PvFindClose(find);
     return found;
 }
 
@@ -176,10 +176,10 @@ static void RemoveAllButKeptFiles(const char *folder, int recurse, const Judge *
     if (!JoinOrRefuse(pattern, folder, "*.*"))
         return;
     OsFindData entry;
-    OsFindHandle handle = OsFindFirst(pattern, &entry);
-    if (handle != OS_INVALID_FIND_HANDLE) {
+    PvFind *find = PvFindFirst(pattern, &entry);
+    if (find != nullptr) {
         do {
-            if (IsSkippedEntry(&entry) || PlannedGone(folder, entry.name))
+            if (IsSkippedEntry(&entry))
                 continue;
             int isFolder = (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) != 0;
             if (isFolder && !recurse)
@@ -198,7 +198,7 @@ static void RemoveAllButKeptFiles(const char *folder, int recurse, const Judge *
                 ReportDecision(REPORT_KEPT, path, "",
                                judge->rule == KEEP_USER_NAMES ? "a user's file among the old program's"
                                                               : "not carried to the data folder");
-            } else if (SetAttributesOrPlan(path, OS_FILE_ATTRIBUTE_NORMAL) &&
+            } else if (PvSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL) &&
                        RetryWhileInUse(RETRY_DELETE, path, nullptr, SECTION, StillCarried, (void *)judge)) {
                 LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Removed:  %s", path);
                 // In a folder of the user's, only a file whose copy is in the
@@ -206,17 +206,17 @@ static void RemoveAllButKeptFiles(const char *folder, int recurse, const Judge *
                 if (judge->rule == KEEP_ALL_NOT_CARRIED)
                     ReportDecision(REPORT_DELETED, path, "", nullptr);
             } else {
-                unsigned long error = ReportLastError();
+                unsigned long error = OsGetLastError();
                 LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Removed:  %s", path);
                 char reason[REPORT_REASON_CAPACITY];
                 ReportFailureReason(error, reason, sizeof reason);
                 ReportDecision(REPORT_FAILED, path, "", reason);
             }
-        } while (OsFindNext(handle, &entry) == 0);
-        OsFindClose(handle);
+        } while (PvFindNext(find, &entry) == 0);
+        PvFindClose(find);
     }
     // Goes only when nothing was kept in it.
-    RemoveFolderOrPlan(folder);
+    PvRemoveDirectory(folder);
 }
 
 // 1 when a folder of the user's lies in (or is) the sub-folder: nothing on
@@ -248,9 +248,9 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
             continue;
         // Read-only, hidden or system files would refuse the delete. These
         // lines record attempts: a file that was never there is logged too.
-        SetAttributesOrPlan(path, OS_FILE_ATTRIBUTE_NORMAL);
+        PvSetFileAttributes(path, OS_FILE_ATTRIBUTE_NORMAL);
         int removed = RetryWhileInUse(RETRY_DELETE, path, nullptr, SECTION);
-        unsigned long error = removed ? 0 : ReportLastError();
+        unsigned long error = removed ? 0 : OsGetLastError();
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Removed:  %s", path);
         // One that was there and stays (held open by a program still
         // running) is a failure the setup must hear of.
@@ -268,7 +268,7 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
         if (!JoinOrRefuse(path, oldInstallPath, sub->name))
             continue;
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Temp:  %s", path);
-        unsigned long attributes = OsGetFileAttributes(path);
+        unsigned long attributes = PvGetFileAttributes(path);
         if (attributes != OS_INVALID_FILE_ATTRIBUTES && (attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT)) {
             LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Not followed (link): %s", path);
             continue;
@@ -293,10 +293,11 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
         }
         // A folder of the user's loses only carried files here, and each
         // is reported: an earlier line may have said it was kept.
-        ReportUserFiles(sub->rule == KEEP_ALL_NOT_CARRIED);
-        PerformActionOnFiles(FILE_DELETE, path, 0, OldSubFolderPatterns, COUNT_OF(OldSubFolderPatterns),
-                             0, 1, sub->recurse);
-        ReportUserFiles(0);
+        FileHooks hooks = {nullptr, nullptr,
+                           sub->rule == KEEP_ALL_NOT_CARRIED ? ReportUserFileOutcome : ReportProgramFileOutcome,
+                           nullptr};
+        PerformActionOnFilesWith(FILE_DELETE, path, 0, OldSubFolderPatterns, COUNT_OF(OldSubFolderPatterns), 0, 1,
+                                 sub->recurse, nullptr, &hooks);
     }
 
     LogMessage(LOG_MODULE, SECTION, LOG_INFO, "----## Finished ##----");

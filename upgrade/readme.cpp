@@ -79,7 +79,7 @@ static char *ReadmeText(const char *newDatafilePath, const char *formerPath)
 // paragraphs. Truncates a note left by an earlier run.
 static void WriteReadmeFile(const char *path, const char *text)
 {
-    OsFile *file = ReportPreviewing() ? nullptr : OsFopen(path, "w+t");
+    OsFile *file = PvFopen(path, "w+t");
     if (file == nullptr)
         return;
     // In the ANSI code page as ever when it holds every character; else

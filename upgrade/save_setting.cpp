@@ -11,8 +11,12 @@
 int SaveSetting(SettingId id, const char *text, int overwrite, const char *section)
 {
     OsSetLastError(0);
-    if (WriteSetting(id, text, overwrite))
+    int changed;
+    if (WriteSetting(id, text, overwrite, &changed)) {
+        if (changed)
+            ReportSettingsMigrated();
         return 1;
+    }
     unsigned long error = OsGetLastError();
     const char *name = SettingIdIsValid(id) ? SettingCatalogue[id] : "[NULL]";
     LogMessage(LOG_MODULE, section, LOG_ERROR, "Not Saved to Registry: %s = %s (Windows error %lu)", name,

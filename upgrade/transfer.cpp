@@ -15,6 +15,9 @@ static const char *const kLeftovers[] = {"*.LDB", "*.GID"};
 static const char *const kBackups[] = {"*.BK1", "*.BK2", "*.BK3"};
 static const char *const kLetters[] = {"*.RTF"};
 
+// Every file the transfer acts on is the user's: each gets its report line.
+static const FileHooks kUserFiles = {nullptr, nullptr, ReportUserFileOutcome, nullptr};
+
 #define COUNT_OF(table) ((int)(sizeof(table) / sizeof((table)[0])))
 
 static void Log(LogLevel level, const char *format, const char *value)
@@ -81,7 +84,7 @@ static int IsCarriedDataFile(const char *oldFile, const char *name, const char *
 static void ReportKeptUnlessIdentical(const char *oldFile, const char *newFile)
 {
     ReportDecision(REPORT_KEPT, oldFile, "",
-                   newFile != nullptr && FileAttributesAsPlanned(newFile) != OS_INVALID_FILE_ATTRIBUTES
+                   newFile != nullptr && PvGetFileAttributes(newFile) != OS_INVALID_FILE_ATTRIBUTES
                        ? "a different file of that name is in the data folder"
                        : "not copied to the data folder");
 }
@@ -105,12 +108,12 @@ enum { RULE_TAKES, RULE_KEEPS, RULE_ALREADY_CARRIED, RULE_IN_PLACE };
 // Whether newFile looks like a copy of oldFile by what the file system keeps
 // of both: size and last-write time (CopyFile keeps the time). A forecast
 // only, for the list of what stays: the bytes decide where a file is acted
-// on. Never in a preview, where a planned copy has no facts yet.
+// on.
 static int LooksLikeCopy(const char *oldFile, const char *newFile)
 {
     OsFileFacts a;
     OsFileFacts b;
-    return !ReportPreviewing() && OsGetFileFacts(oldFile, &a) && OsGetFileFacts(newFile, &b) &&
+    return PvGetFileFacts(oldFile, &a) && PvGetFileFacts(newFile, &b) &&
            !(a.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) && !(b.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) &&
            a.size == b.size && a.lastWrite == b.lastWrite;
 }
@@ -127,7 +130,7 @@ static int Judge(const RuleCall *call, const char *oldFile, const char *name, ch
     }
     if (IsCarriedDataFile(oldFile, name, call->newFolder))
         return RULE_ALREADY_CARRIED;
-    if (call->rule == COPY_UNLESS_DIFFERENT && FileAttributesAsPlanned(newFile) == OS_INVALID_FILE_ATTRIBUTES)
+    if (call->rule == COPY_UNLESS_DIFFERENT && PvGetFileAttributes(newFile) == OS_INVALID_FILE_ATTRIBUTES)
         return RULE_TAKES;
     int identical = (forecast && LooksLikeCopy(oldFile, newFile)) || IsIdenticalCopy(oldFile, newFile);
     if (!identical)
@@ -211,12 +214,11 @@ static void RefuseWhatTheRuleKeeps(const RuleCall *call, const char *oldFolder, 
     if (!TextCopyPath(search, folder) || !OsPathAppend(search, "*.*"))
         return;
     OsFindData entry;
-    OsFindHandle handle = OsFindFirst(search, &entry);
-    if (handle == OS_INVALID_FIND_HANDLE)
+    PvFind *find = PvFindFirst(search, &entry);
+    if (find == nullptr)
         return;
     do {
-        if (entry.name[0] == '.' || (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) ||
-            PlannedGone(folder, entry.name))
+        if (entry.name[0] == '.' || (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY))
             continue;
         char oldFile[OS_PATH_BUFFER];
         if (!TextCopyPath(oldFile, folder) || !TextAppendPath(oldFile, entry.name))
@@ -227,8 +229,8 @@ static void RefuseWhatTheRuleKeeps(const RuleCall *call, const char *oldFolder, 
         int verdict = Judge(call, oldFile, entry.name, newFile, 1);
         if (verdict != RULE_TAKES && verdict != RULE_IN_PLACE)
             LogKept(call, oldFile, verdict, newFile);
-    } while (OsFindNext(handle, &entry) == 0);
-    OsFindClose(handle);
+    } while (PvFindNext(find, &entry) == 0);
+    PvFindClose(find);
 }
 
 // Runs the action over the files of oldFolder that the patterns select and
@@ -241,8 +243,8 @@ static void ActOnFilesTheRuleAllows(int action, char *oldFolder, char *newFolder
     char *destination = action == FILE_COPY ? newFolder : action == FILE_RENAME_EXT ? newExtension : nullptr;
     RuleCall call = {action, rule, newFolder, SamePath(oldFolder, newFolder)};
     RefuseWhatTheRuleKeeps(&call, oldFolder, patterns, patternCount);
-    PerformActionOnFilesSelecting(action, oldFolder, destination, patterns, patternCount, 1, 0, 0, SelectByRule,
-                                  StillAllowedByRule, &call);
+    FileHooks hooks = {SelectByRule, StillAllowedByRule, ReportUserFileOutcome, &call};
+    PerformActionOnFilesWith(action, oldFolder, destination, patterns, patternCount, 1, 0, 0, nullptr, &hooks);
 }
 
 void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
@@ -250,14 +252,12 @@ void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
     char oldFolder[OS_PATH_BUFFER];
     char newFolder[OS_PATH_BUFFER];
     Log(LOG_INFO, "%s", "----## Started ##----");
-    ReportUserFiles(1);
     Log(LOG_INFO, "OLD_DatafilePath: %s", oldDatafilePath);
     Log(LOG_INFO, "NEW_DatafilePath: %s", newDatafilePath);
     if (!HasText(oldDatafilePath) || !HasText(newDatafilePath)) {
         // Without both folders every action would be refused or aimed at
         // the current folder.
         LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_ERROR, "Not Found: OLD_DatafilePath or NEW_DatafilePath");
-        ReportUserFiles(0);
         Log(LOG_INFO, "%s", "----## Finished ##----");
         return;
     }
@@ -284,24 +284,25 @@ void TransferUserFiles(const char *oldDatafilePath, const char *newDatafilePath)
         // not the old program's leftovers.
         Log(LOG_INFO, "%s", "Delete any temp files that ledgerwick hasn't cleaned up");
         Log(LOG_INFO, "Old: %s", oldFolder);
-        PerformActionOnFilesKeepingOut(FILE_DELETE, oldFolder, nullptr, kLeftovers, COUNT_OF(kLeftovers), 1, 0, 1,
-                                       newDatafilePath);
+        PerformActionOnFilesWith(FILE_DELETE, oldFolder, nullptr, kLeftovers, COUNT_OF(kLeftovers), 1, 0, 1,
+                                 newDatafilePath, &kUserFiles);
     }
 
     Log(LOG_INFO, "%s", "Moving the 'Backups' to new datafile folder");
     if (SetFolders(oldFolder, newFolder, oldDatafilePath, newDatafilePath, "Backups", "Automated Backups")) {
         Log(LOG_INFO, "Old: %s", oldFolder);
         Log(LOG_INFO, "v5:  %s", newFolder);
-        PerformActionOnFiles(FILE_MOVE, oldFolder, newFolder, kBackups, COUNT_OF(kBackups), 1, 1, 0);
+        PerformActionOnFilesWith(FILE_MOVE, oldFolder, newFolder, kBackups, COUNT_OF(kBackups), 1, 1, 0, nullptr,
+                                 &kUserFiles);
     }
 
     Log(LOG_INFO, "%s", "Moving the 'Letters' to new datafile folder");
     if (SetFolders(oldFolder, newFolder, oldDatafilePath, newDatafilePath, "Letters", "Letters")) {
         Log(LOG_INFO, "Old: %s", oldFolder);
         Log(LOG_INFO, "v5:  %s", newFolder);
-        PerformActionOnFiles(FILE_MOVE, oldFolder, newFolder, kLetters, COUNT_OF(kLetters), 1, 1, 1);
+        PerformActionOnFilesWith(FILE_MOVE, oldFolder, newFolder, kLetters, COUNT_OF(kLetters), 1, 1, 1, nullptr,
+                                 &kUserFiles);
     }
 
-    ReportUserFiles(0);
     Log(LOG_INFO, "%s", "----## Finished ##----");
 }

@@ -18,9 +18,16 @@ int LEDGERWICK_UPGRADE_API LedgerwickInstaller_UpgradeToVersion5ExW(int previous
         result = UPGRADE_BAD_REPORT_PATH;
     else if (badOld || (oldPath != nullptr && !TextFitsPath(oldPath)))
         result = UPGRADE_BAD_OLD_PATH;
-    else if ((result = ReportOpen(flags, report ? report : "")) == 0) {
-        UpgradeToVersion5Utf8(previousVersion, oldPath, 0);
-        result = ReportClose();
+    else if (!PreviewBegin((flags & UPGRADE_FLAG_PREVIEW) != 0))
+        result = UPGRADE_FAILED; // no room for a plan: nothing was run
+    else {
+        // The one place that knows whether this is a preview: every step
+        // below reaches files and settings through the preview layer.
+        if ((result = ReportOpen(report ? report : "")) == 0) {
+            UpgradeToVersion5Utf8(previousVersion, oldPath, 0);
+            result = ReportClose();
+        }
+        PreviewEnd();
     }
     OsFree(report);
     OsFree(oldPath);

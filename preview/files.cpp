@@ -1,0 +1,197 @@
+// Files and folders, done or planned. A planned operation succeeds or fails
+// as the planned file system says, with the error the platform call would
+// give there, and changes nothing.
+#include "preview/plan.h"
+
+#include <string.h>
+
+static int HasPath(const char *path)
+{
+    return path != nullptr && path[0] != '\0';
+}
+
+static int PlannedFolder(const char *path)
+{
+    unsigned long attributes = PlanAttributes(path);
+    return attributes != OS_INVALID_FILE_ATTRIBUTES && (attributes & OS_FILE_ATTRIBUTE_DIRECTORY);
+}
+
+static int PlannedThere(const char *path)
+{
+    return PlanAttributes(path) != OS_INVALID_FILE_ATTRIBUTES;
+}
+
+unsigned long PvGetFileAttributes(const char *path)
+{
+    return Planning() ? PlanAttributes(path) : OsGetFileAttributes(path);
+}
+
+int PvGetFileFacts(const char *path, OsFileFacts *facts)
+{
+    if (!Planning())
+        return OsGetFileFacts(path, facts);
+    // A copy or a move the plan made keeps its original's facts, as CopyFile
+    // and MoveFile keep the size and the last-write time.
+    char real[OS_PATH_BUFFER];
+    switch (HasPath(path) ? PlanResolve(path, real) : AS_GONE) {
+    case AS_GONE:
+        return PlanRefuse(OS_ERROR_FILE_NOT_FOUND);
+    case AS_MADE_FOLDER:
+        memset(facts, 0, sizeof *facts);
+        facts->attributes = OS_FILE_ATTRIBUTE_DIRECTORY;
+        return 1;
+    default:
+        return OsGetFileFacts(real, facts);
+    }
+}
+
+int PvSetFileAttributes(const char *path, unsigned long attributes)
+{
+    if (!Planning())
+        return OsSetFileAttributes(path, attributes);
+    return PlannedThere(path) ? 1 : PlanRefuse(OS_ERROR_FILE_NOT_FOUND);
+}
+
+int PvDeleteFile(const char *path)
+{
+    if (!Planning())
+        return OsDeleteFile(path);
+    if (!PlannedThere(path))
+        return PlanRefuse(OS_ERROR_FILE_NOT_FOUND);
+    if (PlannedFolder(path))
+        return PlanRefuse(OS_ERROR_ACCESS_DENIED);
+    return PlanRecord(PLAN_GONE, path, nullptr);
+}
+
+int PvCopyFile(const char *source, const char *destination)
+{
+    if (!Planning())
+        return OsCopyFile(source, destination, 0);
+    if (!PlannedThere(source))
+        return PlanRefuse(OS_ERROR_FILE_NOT_FOUND);
+    if (!HasPath(destination) || PlannedFolder(source) || PlannedFolder(destination))
+        return PlanRefuse(OS_ERROR_ACCESS_DENIED);
+    return PlanRecord(PLAN_PRESENT, destination, source);
+}
+
+// A move or a rename: neither replaces what is there.
+static int PlanMove(const char *source, const char *destination)
+{
+    if (!PlannedThere(source))
+        return PlanRefuse(OS_ERROR_FILE_NOT_FOUND);
+    if (!HasPath(destination))
+        return PlanRefuse(OS_ERROR_INVALID_PARAMETER);
+    if (PlannedThere(destination))
+        return PlanRefuse(OS_ERROR_ALREADY_EXISTS);
+    return PlanRecord(PLAN_PRESENT, destination, source) && PlanRecord(PLAN_GONE, source, nullptr);
+}
+
+int PvMoveFile(const char *source, const char *destination)
+{
+    return Planning() ? PlanMove(source, destination) : OsMoveFile(source, destination);
+}
+
+int PvRename(const char *source, const char *destination)
+{
+    if (!Planning())
+        return OsRename(source, destination);
+    return PlanMove(source, destination) ? 0 : -1;
+}
+
+// Where MakeSureDirectoryPathExists starts making folders: after the root
+// ("C:\", "C:", "\\server\share\"); the folders of a root are never made.
+static size_t RootLength(const char *path)
+{
+    if (path[0] != '\0' && path[1] == ':')
+        return path[2] == '\\' ? 3 : 2;
+    if (path[0] == '\\' && path[1] == '\\') {
+        int slashes = 0;
+        size_t i = 2;
+        for (; path[i] != '\0'; i++)
+            if (path[i] == '\\' && ++slashes == 2)
+                return i + 1;
+        return i;
+    }
+    return 0;
+}
+
+// CreateDirectory makes one folder, in a folder that is there: on a drive
+// that does not exist, or below a folder still missing, it fails.
+static int PlanFolderMade(const char *path)
+{
+    if (PlannedFolder(path))
+        return 1;
+    if (PlannedThere(path))
+        return PlanRefuse(OS_ERROR_ALREADY_EXISTS);
+    char parent[OS_PATH_BUFFER];
+    if (!PathIdentityForm(path, parent) || !PathToParent(parent) || !PlannedFolder(parent))
+        return PlanRefuse(OS_ERROR_PATH_NOT_FOUND);
+    return PlanRecord(PLAN_MADE, path, nullptr);
+}
+
+int PvMakeSureDirectoryPathExists(const char *path)
+{
+    if (!Planning())
+        return OsMakeSureDirectoryPathExists(path);
+    // One CreateDirectory for each prefix that ends in a backslash. A
+    // forward slash splits nothing here; CreateDirectory reads it, and then
+    // the folder above it must already be there, as for any folder it makes.
+    char prefix[OS_PATH_BUFFER];
+    if (!HasPath(path) || !TextCopyPath(prefix, path))
+        return PlanRefuse(OS_ERROR_INVALID_PARAMETER);
+    for (size_t i = RootLength(prefix); prefix[i] != '\0'; i++) {
+        if (prefix[i] != '\\' || i == 0 || prefix[i - 1] == '\\')
+            continue;
+        prefix[i] = '\0';
+        int made = PlanFolderMade(prefix);
+        prefix[i] = '\\';
+        if (!made)
+            return 0;
+    }
+    return 1;
+}
+
+int PvRemoveDirectory(const char *path)
+{
+    if (!Planning())
+        return OsRemoveDirectory(path);
+    if (!PlannedFolder(path))
+        return PlanRefuse(OS_ERROR_FILE_NOT_FOUND);
+    if (!PlanFolderEmpty(path))
+        return PlanRefuse(OS_ERROR_DIR_NOT_EMPTY);
+    return PlanRecord(PLAN_GONE, path, nullptr);
+}
+
+int PvSHGetSpecialFolderPath(int csidl, char *path, int create)
+{
+    return OsSHGetSpecialFolderPath(csidl, path, Planning() ? 0 : create);
+}
+
+OsFile *PvFopen(const char *path, const char *mode)
+{
+    if (!Planning())
+        return OsFopen(path, mode);
+    if (mode == nullptr || (strcmp(mode, "r") != 0 && strcmp(mode, "rb") != 0)) {
+        PlanRefuse(OS_ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    char real[OS_PATH_BUFFER];
+    if (!HasPath(path) || PlanResolve(path, real) != AS_REAL) {
+        PlanRefuse(OS_ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    return OsFopen(real, mode);
+}
+
+int PvHoldSameBytes(const char *a, const char *b)
+{
+    char realA[OS_PATH_BUFFER];
+    char realB[OS_PATH_BUFFER];
+    return Planning() && HasPath(a) && HasPath(b) && PlanResolve(a, realA) == AS_REAL &&
+           PlanResolve(b, realB) == AS_REAL && OsNamesEqualNoCase(realA, realB);
+}
+
+int PvSameOpenFile(OsFile *a, OsFile *b)
+{
+    return Planning() ? -1 : OsSameOpenFile(a, b);
+}

@@ -1,0 +1,362 @@
+// The plan: a list of what the run would have made, moved or removed, newest
+// last, indexed by path. Nothing on disk changes during a preview, so what a
+// path holds is the real disk seen through the entries made for it or for a
+// folder above it, newest first.
+#include "preview/plan.h"
+
+#include <string.h>
+
+// A file is copied from one folder to another: both folders' forms are kept,
+// and a few more for the folders a step looks up on the way.
+#define FORM_CACHE 4
+
+typedef struct PlanEntry {
+    int kind;
+    int next; // the entry before it whose path hashes alike, or -1
+    char path[OS_PATH_BUFFER]; // identity form
+    char origin[OS_PATH_BUFFER];
+} PlanEntry;
+
+// A registry value written or removed: key, name and data in one block.
+typedef struct PlannedValue {
+    struct PlannedValue *next;
+    OsRootKey root;
+    const char *subKey;
+    const char *name;
+    PlanValue value;
+} PlannedValue;
+
+typedef struct Plan {
+    PlanEntry *entries;
+    int entryCount;
+    int entryCapacity;
+    // The newest entry of each hash, chained back through the older ones, so
+    // a look-up costs a few probes per folder on the way up, not a pass over
+    // the whole plan.
+    int *buckets;
+    int bucketCount;
+    // The identity forms of the folders the last look-ups were in.
+    char formFolder[FORM_CACHE][OS_PATH_BUFFER];
+    char formFolderForm[FORM_CACHE][OS_PATH_BUFFER];
+    int formNext;
+    PlannedValue *values; // newest first
+} Plan;
+
+// Set only within one preview call.
+static Plan *s_plan;
+
+int Planning(void)
+{
+    return s_plan != nullptr;
+}
+
+int PreviewBegin(int previewing)
+{
+    PreviewEnd();
+    if (!previewing)
+        return 1;
+    s_plan = (Plan *)OsAlloc(sizeof(Plan));
+    if (s_plan == nullptr)
+        return 0;
+    memset(s_plan, 0, sizeof *s_plan);
+    return 1;
+}
+
+void PreviewEnd(void)
+{
+    Plan *p = s_plan;
+    if (p == nullptr)
+        return;
+    while (p->values != nullptr) {
+        PlannedValue *value = p->values;
+        p->values = value->next;
+        OsFree(value);
+    }
+    if (p->entries)
+        OsFree(p->entries);
+    if (p->buckets)
+        OsFree(p->buckets);
+    OsFree(p);
+    s_plan = nullptr;
+}
+
+int PlanRefuse(unsigned long error)
+{
+    OsSetLastError(error);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// The index
+
+// A hash of the first length bytes of an identity form that two spellings
+// OsNamesEqualNoCase takes for one name share: letters A to Z fold, and the
+// bytes of other characters, whose case may differ, are left out.
+static unsigned PathHash(const char *path, size_t length)
+{
+    unsigned hash = 2166136261u;
+    for (size_t i = 0; i < length; i++) {
+        unsigned char c = (unsigned char)path[i];
+        if (c >= 0x80)
+            continue;
+        if (c >= 'A' && c <= 'Z')
+            c = (unsigned char)(c - 'A' + 'a');
+        hash = (hash ^ c) * 16777619u;
+    }
+    return hash;
+}
+
+static void Index(int i)
+{
+    Plan *p = s_plan;
+    PlanEntry *entry = &p->entries[i];
+    unsigned bucket = PathHash(entry->path, strlen(entry->path)) & (unsigned)(p->bucketCount - 1);
+    entry->next = p->buckets[bucket];
+    p->buckets[bucket] = i;
+}
+
+// Room for one more entry, at about one entry per bucket; 0 when no memory
+// could be had.
+static int Grow(void)
+{
+    Plan *p = s_plan;
+    if (p->entryCount == p->entryCapacity) {
+        int capacity = p->entryCapacity ? p->entryCapacity * 2 : 64;
+        PlanEntry *grown = (PlanEntry *)OsAlloc((size_t)capacity * sizeof(PlanEntry));
+        if (grown == nullptr)
+            return 0;
+        if (p->entries) {
+            memcpy(grown, p->entries, (size_t)p->entryCount * sizeof(PlanEntry));
+            OsFree(p->entries);
+        }
+        p->entries = grown;
+        p->entryCapacity = capacity;
+    }
+    if (p->entryCount < p->bucketCount)
+        return 1;
+    int count = p->bucketCount ? p->bucketCount * 4 : 256;
+    int *buckets = (int *)OsAlloc((size_t)count * sizeof(int));
+    if (buckets == nullptr)
+        return 0;
+    if (p->buckets)
+        OsFree(p->buckets);
+    p->buckets = buckets;
+    p->bucketCount = count;
+    for (int b = 0; b < count; b++)
+        buckets[b] = -1;
+    for (int i = 0; i < p->entryCount; i++)
+        Index(i);
+    return 1;
+}
+
+// The newest entry before limit whose path is the first length bytes of
+// form, or -1. A folder made empty says nothing of what lies below it, so a
+// look-up for a folder above passes over such entries (skipMade).
+static int NewestEntryFor(const char *form, size_t length, int limit, int skipMade)
+{
+    Plan *p = s_plan;
+    if (p->bucketCount == 0)
+        return -1;
+    unsigned bucket = PathHash(form, length) & (unsigned)(p->bucketCount - 1);
+    char head[OS_PATH_BUFFER];
+    memcpy(head, form, length);
+    head[length] = '\0';
+    for (int i = p->buckets[bucket]; i >= 0; i = p->entries[i].next)
+        if (i < limit && !(skipMade && p->entries[i].kind == PLAN_MADE) && OsNamesEqualNoCase(p->entries[i].path, head))
+            return i;
+    return -1;
+}
+
+enum { NOT_RELATED, SAME_PATH, BELOW_PATH };
+
+static int Relation(const char *path, const char *folder)
+{
+    size_t n = strlen(folder);
+    size_t m = strlen(path);
+    if (n == 0 || m < n || n >= OS_PATH_BUFFER)
+        return NOT_RELATED;
+    char head[OS_PATH_BUFFER];
+    memcpy(head, path, n);
+    head[n] = '\0';
+    if (!OsNamesEqualNoCase(head, folder))
+        return NOT_RELATED;
+    if (m == n)
+        return SAME_PATH;
+    return (path[n] == '\\' || folder[n - 1] == '\\') ? BELOW_PATH : NOT_RELATED;
+}
+
+// PathIdentityForm for the plan. Nothing on disk changes during a preview,
+// so a folder's form, once found, holds for the whole call; the run works
+// folder by folder, so one of the last few found is nearly always the one
+// asked for, and its long names are not looked up again for every file. A
+// name that may be a short alias ("ACCOUN~1.LW") is looked up whole.
+static int PlanForm(const char *path, char *out)
+{
+    Plan *p = s_plan;
+    char full[OS_PATH_BUFFER];
+    // A share or device path (\\?\C:\) has roots of its own: looked up whole.
+    if (path == nullptr || path[0] == '\0' || (path[0] == '\\' && path[1] == '\\') || !OsGetFullPathName(path, full))
+        return PathIdentityForm(path, out);
+    OsPathRemoveBackslash(full);
+    char *slash = strrchr(full, '\\');
+    if (slash == nullptr || slash - full < 3 || strchr(slash, '~') != nullptr || slash[1] == '\0')
+        return PathIdentityForm(path, out);
+    *slash = '\0';
+    int hit = 0;
+    while (hit < FORM_CACHE && strcmp(p->formFolder[hit], full) != 0)
+        hit++;
+    if (hit == FORM_CACHE) {
+        hit = p->formNext;
+        p->formNext = (p->formNext + 1) % FORM_CACHE;
+        if (!PathIdentityForm(full, p->formFolderForm[hit])) {
+            p->formFolder[hit][0] = '\0';
+            return 0;
+        }
+        TextCopy(p->formFolder[hit], sizeof p->formFolder[hit], full);
+    }
+    return TextCopyPath(out, p->formFolderForm[hit]) && TextAppendPath(out, "\\") && TextAppendPath(out, slash + 1);
+}
+
+// ---------------------------------------------------------------------------
+// What a path holds
+
+int PlanResolve(const char *path, char *real)
+{
+    char current[OS_PATH_BUFFER];
+    if (!PlanForm(path, current))
+        return TextCopyPath(real, path) ? AS_REAL : AS_GONE;
+    int limit = s_plan->entryCount;
+    for (;;) {
+        // The newest entry for the path itself or a folder above it: each
+        // folder on the way up is the text before one of its backslashes
+        // (a root keeps its backslash).
+        int i = NewestEntryFor(current, strlen(current), limit, 0);
+        for (size_t k = 0; current[k] != '\0'; k++) {
+            if (current[k] != '\\')
+                continue;
+            for (size_t length = k; length <= k + 1; length++) {
+                if (length == 0 || length >= strlen(current))
+                    continue;
+                int above = NewestEntryFor(current, length, limit, 1);
+                if (above > i && Relation(current, s_plan->entries[above].path) == BELOW_PATH)
+                    i = above;
+            }
+        }
+        if (i < 0)
+            break;
+        const PlanEntry *entry = &s_plan->entries[i];
+        if (entry->kind == PLAN_GONE)
+            return AS_GONE;
+        if (entry->kind == PLAN_MADE)
+            return AS_MADE_FOLDER;
+        // A path that took another's place holds what that one held before.
+        char rebased[OS_PATH_BUFFER];
+        if (!TextCopyPath(rebased, entry->origin) || !TextAppendPath(rebased, current + strlen(entry->path)))
+            return AS_GONE;
+        TextCopy(current, sizeof current, rebased);
+        limit = i;
+    }
+    TextCopy(real, OS_PATH_BUFFER, current);
+    return AS_REAL;
+}
+
+unsigned long PlanAttributes(const char *path)
+{
+    if (path == nullptr || path[0] == '\0')
+        return OS_INVALID_FILE_ATTRIBUTES;
+    char real[OS_PATH_BUFFER];
+    switch (PlanResolve(path, real)) {
+    case AS_GONE:
+        return OS_INVALID_FILE_ATTRIBUTES;
+    case AS_MADE_FOLDER:
+        return OS_FILE_ATTRIBUTE_DIRECTORY;
+    default:
+        return OsGetFileAttributes(real);
+    }
+}
+
+int PlanRecord(int kind, const char *path, const char *origin)
+{
+    char form[OS_PATH_BUFFER];
+    char originForm[OS_PATH_BUFFER] = "";
+    if (!PlanForm(path, form) || (origin && !PlanForm(origin, originForm)))
+        return PlanRefuse(OS_ERROR_INVALID_PARAMETER);
+    if (!Grow())
+        return PlanRefuse(PLAN_ERROR_NO_MEMORY);
+    Plan *p = s_plan;
+    int i = p->entryCount++;
+    PlanEntry *entry = &p->entries[i];
+    entry->kind = kind;
+    TextCopy(entry->path, sizeof entry->path, form);
+    TextCopy(entry->origin, sizeof entry->origin, originForm);
+    Index(i);
+    return 1;
+}
+
+int PlanFolderEmpty(const char *folder)
+{
+    char form[OS_PATH_BUFFER];
+    if (!PathIdentityForm(folder, form))
+        return 0;
+    // Neither what the plan puts there...
+    for (int i = 0; i < s_plan->entryCount; i++) {
+        const PlanEntry *entry = &s_plan->entries[i];
+        if ((entry->kind == PLAN_PRESENT || entry->kind == PLAN_MADE) && Relation(entry->path, form) == BELOW_PATH &&
+            PlanAttributes(entry->path) != OS_INVALID_FILE_ATTRIBUTES)
+            return 0;
+    }
+    // ...nor what is there now and stays.
+    char pattern[OS_PATH_BUFFER];
+    if (!TextCopyPath(pattern, form) || !OsPathAppend(pattern, "*.*"))
+        return 0;
+    OsFindData entry;
+    PvFind *find = PvFindFirst(pattern, &entry);
+    if (find == nullptr)
+        return 1;
+    int empty = 1;
+    do {
+        if (strcmp(entry.name, ".") != 0 && strcmp(entry.name, "..") != 0)
+            empty = 0;
+    } while (empty && PvFindNext(find, &entry) == 0);
+    PvFindClose(find);
+    return empty;
+}
+
+// ---------------------------------------------------------------------------
+// Registry values
+
+int PlanFindValue(OsRootKey root, const char *subKey, const char *name, PlanValue *value)
+{
+    for (const PlannedValue *v = s_plan->values; v != nullptr; v = v->next)
+        if (v->root == root && OsNamesEqualNoCase(v->subKey, subKey) && OsNamesEqualNoCase(v->name, name)) {
+            *value = v->value;
+            return 1;
+        }
+    return 0;
+}
+
+int PlanWriteValue(OsRootKey root, const char *subKey, const char *name, unsigned long type,
+                   const unsigned char *data, unsigned long size)
+{
+    size_t keyLength = strlen(subKey) + 1;
+    size_t nameLength = strlen(name) + 1;
+    PlannedValue *v = (PlannedValue *)OsAlloc(sizeof(PlannedValue) + keyLength + nameLength + size);
+    if (v == nullptr)
+        return 0;
+    char *text = (char *)(v + 1);
+    memcpy(text, subKey, keyLength);
+    memcpy(text + keyLength, name, nameLength);
+    unsigned char *bytes = (unsigned char *)text + keyLength + nameLength;
+    if (size)
+        memcpy(bytes, data, size);
+    v->root = root;
+    v->subKey = text;
+    v->name = text + keyLength;
+    v->value.type = type;
+    v->value.size = size;
+    v->value.data = bytes;
+    // The newest write of a value is found first.
+    v->next = s_plan->values;
+    s_plan->values = v;
+    return 1;
+}
