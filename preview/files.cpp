@@ -21,6 +21,14 @@ static int PlannedThere(const char *path)
     return PlanAttributes(path) != OS_INVALID_FILE_ATTRIBUTES;
 }
 
+// CopyFile and MoveFile make no folder: the one a file goes into must be
+// there.
+static int InAFolder(const char *path)
+{
+    char parent[OS_PATH_BUFFER];
+    return PathIdentityForm(path, parent) && PathToParent(parent) && PlannedFolder(parent);
+}
+
 unsigned long PvGetFileAttributes(const char *path)
 {
     return Planning() ? PlanAttributes(path) : OsGetFileAttributes(path);
@@ -71,6 +79,8 @@ int PvCopyFile(const char *source, const char *destination)
         return PlanRefuse(OS_ERROR_FILE_NOT_FOUND);
     if (!HasPath(destination) || PlannedFolder(source) || PlannedFolder(destination))
         return PlanRefuse(OS_ERROR_ACCESS_DENIED);
+    if (!InAFolder(destination))
+        return PlanRefuse(OS_ERROR_PATH_NOT_FOUND);
     return PlanRecord(PLAN_PRESENT, destination, source);
 }
 
@@ -83,6 +93,8 @@ static int PlanMove(const char *source, const char *destination)
         return PlanRefuse(OS_ERROR_INVALID_PARAMETER);
     if (PlannedThere(destination))
         return PlanRefuse(OS_ERROR_ALREADY_EXISTS);
+    if (!InAFolder(destination))
+        return PlanRefuse(OS_ERROR_PATH_NOT_FOUND);
     return PlanRecord(PLAN_PRESENT, destination, source) && PlanRecord(PLAN_GONE, source, nullptr);
 }
 
@@ -143,7 +155,9 @@ int PvMakeSureDirectoryPathExists(const char *path)
         if (prefix[i] != '\\' || i == 0 || prefix[i - 1] == '\\')
             continue;
         prefix[i] = '\0';
-        int made = PlanFolderMade(prefix);
+        // What is there, folder or not, is passed over; CreateDirectory
+        // below a file then fails as below any missing folder.
+        int made = PlannedThere(prefix) || PlanFolderMade(prefix);
         prefix[i] = '\\';
         if (!made)
             return 0;

@@ -12,7 +12,8 @@
 
 typedef struct PlanEntry {
     int kind;
-    int next; // the entry before it whose path hashes alike, or -1
+    int next;       // the entry before it whose path hashes alike, or -1
+    int nextInParent; // the entry before it whose folder hashes alike, or -1
     char path[OS_PATH_BUFFER]; // identity form
     char origin[OS_PATH_BUFFER];
 } PlanEntry;
@@ -35,6 +36,8 @@ typedef struct Plan {
     // the whole plan.
     int *buckets;
     int bucketCount;
+    // The same by the folder an entry lies in, for listings.
+    int *parentBuckets;
     // The identity forms of the folders the last look-ups were in.
     char formFolder[FORM_CACHE][OS_PATH_BUFFER];
     char formFolderForm[FORM_CACHE][OS_PATH_BUFFER];
@@ -76,6 +79,8 @@ void PreviewEnd(void)
         OsFree(p->entries);
     if (p->buckets)
         OsFree(p->buckets);
+    if (p->parentBuckets)
+        OsFree(p->parentBuckets);
     OsFree(p);
     s_plan = nullptr;
 }
@@ -106,13 +111,28 @@ static unsigned PathHash(const char *path, size_t length)
     return hash;
 }
 
+// The length of the folder part of a form: up to its last backslash, which
+// a drive's root keeps ("C:\"). 0 for a form with no folder.
+static size_t ParentLength(const char *form)
+{
+    const char *last = strrchr(form, '\\');
+    if (last == nullptr || last[1] == '\0')
+        return 0;
+    size_t length = (size_t)(last - form);
+    return length == 2 && form[1] == ':' ? 3 : length;
+}
+
 static void Index(int i)
 {
     Plan *p = s_plan;
     PlanEntry *entry = &p->entries[i];
-    unsigned bucket = PathHash(entry->path, strlen(entry->path)) & (unsigned)(p->bucketCount - 1);
+    unsigned mask = (unsigned)(p->bucketCount - 1);
+    unsigned bucket = PathHash(entry->path, strlen(entry->path)) & mask;
     entry->next = p->buckets[bucket];
     p->buckets[bucket] = i;
+    unsigned parent = PathHash(entry->path, ParentLength(entry->path)) & mask;
+    entry->nextInParent = p->parentBuckets[parent];
+    p->parentBuckets[parent] = i;
 }
 
 // Room for one more entry, at about one entry per bucket; 0 when no memory
@@ -136,14 +156,21 @@ static int Grow(void)
         return 1;
     int count = p->bucketCount ? p->bucketCount * 4 : 256;
     int *buckets = (int *)OsAlloc((size_t)count * sizeof(int));
-    if (buckets == nullptr)
+    int *parentBuckets = (int *)OsAlloc((size_t)count * sizeof(int));
+    if (buckets == nullptr || parentBuckets == nullptr) {
+        OsFree(buckets);
+        OsFree(parentBuckets);
         return 0;
+    }
     if (p->buckets)
         OsFree(p->buckets);
+    if (p->parentBuckets)
+        OsFree(p->parentBuckets);
     p->buckets = buckets;
+    p->parentBuckets = parentBuckets;
     p->bucketCount = count;
     for (int b = 0; b < count; b++)
-        buckets[b] = -1;
+        buckets[b] = parentBuckets[b] = -1;
     for (int i = 0; i < p->entryCount; i++)
         Index(i);
     return 1;
@@ -220,13 +247,19 @@ static int PlanForm(const char *path, char *out)
 // ---------------------------------------------------------------------------
 // What a path holds
 
-int PlanResolve(const char *path, char *real)
+// Each form path took on the way back to what it holds, with the entries
+// before limit that tell of it.
+typedef void (*ResolveStep)(const char *form, int limit, void *context);
+
+static int Resolve(const char *path, char *real, ResolveStep step, void *context)
 {
     char current[OS_PATH_BUFFER];
     if (!PlanForm(path, current))
         return TextCopyPath(real, path) ? AS_REAL : AS_GONE;
     int limit = s_plan->entryCount;
     for (;;) {
+        if (step != nullptr)
+            step(current, limit, context);
         // The newest entry for the path itself or a folder above it: each
         // folder on the way up is the text before one of its backslashes
         // (a root keeps its backslash).
@@ -258,6 +291,41 @@ int PlanResolve(const char *path, char *real)
     }
     TextCopy(real, OS_PATH_BUFFER, current);
     return AS_REAL;
+}
+
+int PlanResolve(const char *path, char *real)
+{
+    return Resolve(path, real, nullptr, nullptr);
+}
+
+typedef struct ChildVisit {
+    PlanChildVisit visit;
+    void *context;
+} ChildVisit;
+
+// The entries before limit that lie directly in the folder form.
+static void VisitChildren(const char *form, int limit, void *context)
+{
+    const ChildVisit *v = (const ChildVisit *)context;
+    Plan *p = s_plan;
+    if (p->bucketCount == 0)
+        return;
+    size_t length = strlen(form);
+    unsigned bucket = PathHash(form, length) & (unsigned)(p->bucketCount - 1);
+    for (int i = p->parentBuckets[bucket]; i >= 0; i = p->entries[i].nextInParent) {
+        const PlanEntry *entry = &p->entries[i];
+        if (i >= limit || entry->kind == PLAN_GONE || ParentLength(entry->path) != length ||
+            Relation(entry->path, form) != BELOW_PATH)
+            continue;
+        const char *name = entry->path + length + (entry->path[length] == '\\' ? 1 : 0);
+        v->visit(name, v->context);
+    }
+}
+
+int PlanChildren(const char *folder, char *real, PlanChildVisit visit, void *context)
+{
+    ChildVisit v = {visit, context};
+    return Resolve(folder, real, VisitChildren, &v);
 }
 
 unsigned long PlanAttributes(const char *path)
@@ -324,6 +392,14 @@ int PlanFolderEmpty(const char *folder)
 
 // ---------------------------------------------------------------------------
 // Registry values
+
+int PlanHasKey(OsRootKey root, const char *subKey)
+{
+    for (const PlannedValue *v = s_plan->values; v != nullptr; v = v->next)
+        if (v->root == root && OsNamesEqualNoCase(v->subKey, subKey))
+            return 1;
+    return 0;
+}
 
 int PlanFindValue(OsRootKey root, const char *subKey, const char *name, PlanValue *value)
 {

@@ -22,6 +22,11 @@ enum { AS_GONE, AS_MADE_FOLDER, AS_REAL };
 // AS_GONE, AS_MADE_FOLDER, or AS_REAL with real (OS_PATH_BUFFER) set to the
 // real path whose contents path holds now.
 int PlanResolve(const char *path, char *real);
+// PlanResolve for a folder, which also visits the name of every entry the
+// plan put directly in it (made, copied or moved there), whatever became of
+// it later; a name may come more than once.
+typedef void (*PlanChildVisit)(const char *name, void *context);
+int PlanChildren(const char *folder, char *real, PlanChildVisit visit, void *context);
 // Notes that path now holds kind (origin: what it holds for PLAN_PRESENT,
 // else null). 1, or 0 with the last error set.
 int PlanRecord(int kind, const char *path, const char *origin);
@@ -41,6 +46,8 @@ typedef struct PlanValue {
     unsigned long size;
     const unsigned char *data;
 } PlanValue;
+// 1 when the plan wrote a value under the key.
+int PlanHasKey(OsRootKey root, const char *subKey);
 int PlanFindValue(OsRootKey root, const char *subKey, const char *name, PlanValue *value);
 int PlanWriteValue(OsRootKey root, const char *subKey, const char *name, unsigned long type,
                    const unsigned char *data, unsigned long size);

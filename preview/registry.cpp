@@ -17,17 +17,22 @@ long PvRegOpenKey(OsRootKey root, const char *subKey, PvKey *key)
 {
     OsKey real = nullptr;
     long status = OsRegOpenKey(root, subKey, &real);
-    if (status != OS_ERROR_SUCCESS && !Planning())
+    if (status == OS_ERROR_SUCCESS)
+        return NewKey(root, subKey, real, key);
+    // In a preview a key the run would have created is there as soon as the
+    // plan wrote to it.
+    if (!Planning() || !PlanHasKey(root, subKey))
         return status;
-    // In a preview a key that is not there reads as empty: the plan may
-    // hold values written to it.
-    return NewKey(root, subKey, status == OS_ERROR_SUCCESS ? real : nullptr, key);
+    return NewKey(root, subKey, nullptr, key);
 }
 
 long PvRegCreateKey(OsRootKey root, const char *subKey, PvKey *key)
 {
-    if (Planning())
-        return PvRegOpenKey(root, subKey, key);
+    if (Planning()) {
+        // Creates nothing: a key that is not there yet reads as empty.
+        OsKey real = nullptr;
+        return NewKey(root, subKey, OsRegOpenKey(root, subKey, &real) == OS_ERROR_SUCCESS ? real : nullptr, key);
+    }
     OsKey real = nullptr;
     long status = OsRegCreateKey(root, subKey, &real);
     if (status != OS_ERROR_SUCCESS)

@@ -459,6 +459,13 @@ TEST_F(PlatformTest, MakeSureDirectoryPathCreatesUpToTheLastBackslash)
     EXPECT_TRUE(HostFolderExists("C:\\lwtest\\x\\y"));
     EXPECT_EQ(OsGetFileAttributes("C:\\lwtest\\x\\y\\file.txt"), OS_INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(OsMakeSureDirectoryPathExists("C:\\lwtest\\a\\b\\c\\"), 1); // all there already
+    // What is there is passed over, folder or not, as imagehlp does: below a
+    // file the folder can't be made, and the call says why.
+    HostWriteFile("C:\\lwtest\\file.txt", "x");
+    EXPECT_EQ(OsMakeSureDirectoryPathExists("C:\\lwtest\\file.txt\\"), 1);
+    OsSetLastError(0xDEAD);
+    EXPECT_EQ(OsMakeSureDirectoryPathExists("C:\\lwtest\\file.txt\\x\\"), 0);
+    EXPECT_EQ(OsGetLastError(), (unsigned long)OS_ERROR_PATH_NOT_FOUND);
 }
 
 // The folders are found at backslashes alone: a forward slash is split by

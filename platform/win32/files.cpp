@@ -112,11 +112,10 @@ int OsMakeSureDirectoryPathExists(const char *path)
         if (wide[i] != L'\\' || i == 0 || wide[i - 1] == L'\\')
             continue;
         wide[i] = L'\0';
-        DWORD attributes = GetFileAttributesW(wide);
-        int ok = attributes != INVALID_FILE_ATTRIBUTES ? (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                                                      : CreateDirectoryW(wide, NULL) != 0;
-        if (!ok && attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_ALREADY_EXISTS)
-            ok = (GetFileAttributesW(wide) & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        // As imagehlp's: what is there, folder or not, is passed over, so a
+        // folder below a file fails at CreateDirectory, with its error.
+        int ok = GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES || CreateDirectoryW(wide, NULL) != 0 ||
+                 GetLastError() == ERROR_ALREADY_EXISTS;
         wide[i] = L'\\';
         if (!ok)
             return 0;
