@@ -15,15 +15,17 @@ static const char kRenameSuffix[] = " OLD";
 
 // Decides whether the last-opened data file lives in a custom folder: one
 // other than the old installation folder, on a fixed or network drive.
-static int FindCustomFolder(const char *oldPath, char *customPath)
+// customPath (OS_PATH_BUFFER) is that folder, or "" when there is none: the
+// one place the decision is kept for the rest of the run.
+static void FindCustomFolder(const char *oldPath, char *customPath)
 {
     char lastLW[OS_PATH_BUFFER] = "";
     char tempPath[OS_PATH_BUFFER] = "";
-    int customFolderUsed = 0;
 
+    customPath[0] = '\0';
     if (ReadPathSetting(SETTING_LAST_OPENED, lastLW) <= 0) {
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Not Found: LastLW");
-        return 0;
+        return;
     }
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Have found last LW");
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "LastLW: %s", lastLW);
@@ -31,15 +33,12 @@ static int FindCustomFolder(const char *oldPath, char *customPath)
     OsPathRemoveBackslash(tempPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", oldPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "TempPath: %s", tempPath);
-    if (!SamePath(oldPath, tempPath) && IsFixedOrNetworkPath(tempPath)) {
-        customFolderUsed = 1;
+    if (!SamePath(oldPath, tempPath) && IsFixedOrNetworkPath(tempPath))
         TextCopy(customPath, OS_PATH_BUFFER, tempPath);
-    }
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Compared OLDPath with TempPath, and found CustomFolderUsed: %c",
-               customFolderUsed ? 'Y' : 'N');
-    if (customFolderUsed)
+               HasText(customPath) ? 'Y' : 'N');
+    if (HasText(customPath))
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "CUSTOMPath: %s", customPath);
-    return customFolderUsed;
 }
 
 static void StoreCustomFolder(const char *customPath)
@@ -52,15 +51,15 @@ static void StoreCustomFolder(const char *customPath)
 }
 
 // Carries the user's files into the data folder and repoints the settings
-// that name them.
-static void MoveUserFiles(const char *oldPath, const char *newPath, int customFolderUsed,
-                          const char *customPath)
+// that name them: a custom folder (customPath, "" for none) becomes the data
+// folder setting, else the last data file follows its carried copy.
+static void MoveUserFiles(const char *oldPath, const char *newPath, const char *customPath)
 {
     char lastLW[OS_PATH_BUFFER] = "";
 
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "NEWPath: %s", newPath);
     TransferUserFiles(oldPath, newPath);
-    if (customFolderUsed) {
+    if (HasText(customPath)) {
         StoreCustomFolder(customPath);
         return;
     }
@@ -219,7 +218,6 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
     char customPath[OS_PATH_BUFFER] = "";
     char finalPath[OS_PATH_BUFFER] = "";
     char keptFile[OS_PATH_BUFFER] = "";
-    int customFolderUsed;
     int keepLastLW = 0;
 
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "----## Started ##----");
@@ -240,7 +238,7 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
     GetDefaultDataFilePath(newPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "NEWPath: %s", HasText(newPath) ? newPath : "[NULL]");
 
-    customFolderUsed = FindCustomFolder(oldPath, customPath);
+    FindCustomFolder(oldPath, customPath);
 
     // The old folder under its name at the end of the run, for the summary.
     const char *oldFolderNow = oldPath;
@@ -269,15 +267,14 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
             ReportDecision(REPORT_KEPT, oldPath, "", "no data folder to carry the files to");
             ReportFailure();
         } else {
-            MoveUserFiles(oldPath, newPath, customFolderUsed, customPath);
+            MoveUserFiles(oldPath, newPath, customPath);
             // The data folder comes into being with the first file carried.
             if (!dataFolderExisted)
                 RemoveFolderOrPlan(newPath);
-            const char *keptFolder = customFolderUsed ? customPath : "";
             int holdsUsersFolder = PathIsAtOrBelow(newPath, oldPath) ||
-                                   (customFolderUsed && PathIsAtOrBelow(customPath, oldPath));
+                                   (HasText(customPath) && PathIsAtOrBelow(customPath, oldPath));
             if (previousVersion > 0) {
-                DeleteOldVersion(oldPath, newPath, keptFolder);
+                DeleteOldVersion(oldPath, newPath, customPath);
                 LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Deleted Old Version (OLDPath=%s)", oldPath);
                 RemoveIcons();
                 LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Removed Old Icons");
