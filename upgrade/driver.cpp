@@ -201,7 +201,7 @@ static void SettleOldFolder(const char *oldInstallPath, int unreadable, char *ol
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "OLD_InstallPath too long, left alone: %.200s...", oldInstallPath);
         return;
     }
-    // The canonical form is never longer than the caller's path: it fits.
+    // The canonical form is made within a path's bound: the fit holds.
     CanonicalOldFolder(oldPath);
     // A root keeps its backslash, which PathRemoveBackslash keeps on "C:\"
     // only: "\\?\C:" is the volume, no folder, and would read as missing.
