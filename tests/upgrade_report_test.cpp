@@ -525,6 +525,53 @@ TEST_F(UpgradeReportTest, PreviewAndRunAgreeOnADevicePathOldFolder)
     }
 }
 
+// The old folder given with a trailing backslash is one folder however the
+// run ends and whether or not a last data file is named: the report's line
+// about it, the summary's final name and the log all spell it alike.
+TEST_F(UpgradeReportTest, OldFolderIsSpeltOneWayInTheReport)
+{
+    struct Case {
+        const char *name;
+        bool userFiles;         // the walk-through's files, or only the program's
+        std::string dataFolder; // the stored data folder; "" for the default
+        std::string line;       // the report's line about the old folder
+        std::string finalName;  // the summary's old folder
+    } const cases[] = {
+        {"carried and renamed", true, "", Line("renamed", kOld, kOldRenamed), kOldRenamed},
+        {"left empty and removed", false, "", Line("deleted", kOld, ""), kOld},
+        {"no data folder", true, "Q:\\Nowhere", Kept(kOld, "no data folder to carry the files to"), kOld},
+        {"holds the data folder", true, Old("Data"), Kept(kOld, "holds the data folder or the last data file"),
+         kOld},
+    };
+    for (const Case &c : cases)
+    for (bool lastOpened : {true, false}) {
+        SCOPED_TRACE(std::string(c.name) + (lastOpened ? ", last data file named" : ", no last data file"));
+        Fresh();
+        if (c.userFiles) {
+            LayOutOldInstallation();
+        } else {
+            for (const char *name : {"ledgerwick.exe", "msafin.dll", "Uninstal.exe"})
+                HostWriteFile(Old(name), Bytes(name));
+        }
+        // Named, whether or not it is there: only the setting decides.
+        if (lastOpened)
+            HostRegSetText(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder", Old("Accounts.LW").c_str());
+        else
+            HostRegDelete(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder");
+        if (!c.dataFolder.empty())
+            HostRegSetText(OS_HKEY_CURRENT_USER, "DatafilePath", c.dataFolder.c_str());
+
+        UpgradeEx(4, kOld + "\\", 0, kReport);
+
+        ReportFile run = ReadReport(kReport);
+        ASSERT_TRUE(run.whole);
+        EXPECT_TRUE(std::find(run.lines.begin(), run.lines.end(), c.line) != run.lines.end())
+            << c.line << "\nreport:\n" << ::testing::PrintToString(run.lines);
+        EXPECT_EQ(SplitFields(run.summary).back(), c.finalName);
+        EXPECT_TRUE(LogHas(ReadLogEntries(), "UpV5", "INFO OLDPath Exists: " + kOld));
+    }
+}
+
 // A second run finds no old folder; a version of 5 or more stops at once.
 // Neither has a user file to report, only the summary.
 TEST_F(UpgradeReportTest, NothingToDo)

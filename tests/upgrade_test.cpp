@@ -473,29 +473,28 @@ TEST_F(UpgradeTest, OldFolderArgument)
     const std::string notFound = "ERROR Not Found: OLD_InstallPath, using C:\\Ledgerwick";
     std::vector<std::string> withDefault = WalkThroughLines(data);
     withDefault.insert(withDefault.begin() + 3, notFound);
-    std::vector<std::string> withBackslash = WalkThroughLines(data);
-    withBackslash[3] = I("OLDPath: C:\\Ledgerwick\\");
-    // No last-opened file: the trailing backslash is never taken off, and
-    // the rename target is still made without it.
-    std::vector<std::string> backslashKept = {
+    // A trailing backslash is taken off once, before the first line names
+    // the folder: every line names it as the walk-through does, with or
+    // without a last-opened file.
+    std::vector<std::string> noLastOpened = {
         I("----## Started ##----"),
         I("DLL Version:  1.00"),
         I("PreviousVersion: 4"),
-        I("OLDPath: C:\\Ledgerwick\\"),
+        I("OLDPath: C:\\Ledgerwick"),
         I("Written IniSettingsToReg"),
         I("NEWPath: " + data),
         "ERROR Not Found: LastLW",
-        I("OLDPath Exists: C:\\Ledgerwick\\"),
+        I("OLDPath Exists: C:\\Ledgerwick"),
         I("NEWPath: " + data),
         I("CustomFolderUsed not used, will check if we need to update registry settings"),
         I("LastLW: "),
-        I("OLDPath: C:\\Ledgerwick\\"),
+        I("OLDPath: C:\\Ledgerwick"),
         I("NEWPath: " + data),
         I("Datafile is already in correct path"),
-        I("Deleted Old Version (OLDPath=C:\\Ledgerwick\\)"),
+        I("Deleted Old Version (OLDPath=C:\\Ledgerwick)"),
         I("Removed Old Icons"),
         I("TempPath: C:\\Ledgerwick OLD"),
-        I("OLDPath: C:\\Ledgerwick\\"),
+        I("OLDPath: C:\\Ledgerwick"),
         I("OLDPath not empty, am cleaning up"),
         I("Renamed OLDPath to TempPath"),
         I("OLDPath: C:\\Ledgerwick OLD"),
@@ -512,8 +511,8 @@ TEST_F(UpgradeTest, OldFolderArgument)
     } cases[] = {
         {"null", nullptr, true, withDefault, New("Accounts.LW")},
         {"empty", "", true, withDefault, New("Accounts.LW")},
-        {"trailing backslash", "C:\\Ledgerwick\\", true, withBackslash, New("Accounts.LW")},
-        {"trailing backslash, no last-opened file", "C:\\Ledgerwick\\", false, backslashKept, ""},
+        {"trailing backslash", "C:\\Ledgerwick\\", true, WalkThroughLines(data), New("Accounts.LW")},
+        {"trailing backslash, no last-opened file", "C:\\Ledgerwick\\", false, noLastOpened, ""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -15,36 +15,30 @@ static const char kRenameSuffix[] = " OLD";
 
 // Decides whether the last-opened data file lives in a custom folder: one
 // other than the old installation folder, on a fixed or network drive.
-// oldPath loses its trailing backslash here, as the rest of the run expects.
-static int FindCustomFolder(char *oldPath, char *customPath)
+// customPath (OS_PATH_BUFFER) is that folder, or "" when there is none: the
+// one place the decision is kept for the rest of the run.
+static void FindCustomFolder(const char *oldPath, char *customPath)
 {
     char lastLW[OS_PATH_BUFFER] = "";
     char tempPath[OS_PATH_BUFFER] = "";
-    int customFolderUsed = 0;
 
+    customPath[0] = '\0';
     if (ReadPathSetting(SETTING_LAST_OPENED, lastLW) <= 0) {
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Not Found: LastLW");
-        return 0;
+        return;
     }
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Have found last LW");
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "LastLW: %s", lastLW);
-    // A root keeps its backslash, which PathRemoveBackslash keeps on "C:\"
-    // only: "\\?\C:" is the volume, no folder, and would read as missing.
-    if (!IsRootFolder(oldPath))
-        OsPathRemoveBackslash(oldPath);
     FolderOfPath(lastLW, tempPath);
     OsPathRemoveBackslash(tempPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", oldPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "TempPath: %s", tempPath);
-    if (!SamePath(oldPath, tempPath) && IsFixedOrNetworkPath(tempPath)) {
-        customFolderUsed = 1;
+    if (!SamePath(oldPath, tempPath) && IsFixedOrNetworkPath(tempPath))
         TextCopy(customPath, OS_PATH_BUFFER, tempPath);
-    }
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Compared OLDPath with TempPath, and found CustomFolderUsed: %c",
-               customFolderUsed ? 'Y' : 'N');
-    if (customFolderUsed)
+               HasText(customPath) ? 'Y' : 'N');
+    if (HasText(customPath))
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "CUSTOMPath: %s", customPath);
-    return customFolderUsed;
 }
 
 static void StoreCustomFolder(const char *customPath)
@@ -57,15 +51,15 @@ static void StoreCustomFolder(const char *customPath)
 }
 
 // Carries the user's files into the data folder and repoints the settings
-// that name them.
-static void MoveUserFiles(const char *oldPath, const char *newPath, int customFolderUsed,
-                          const char *customPath)
+// that name them: a custom folder (customPath, "" for none) becomes the data
+// folder setting, else the last data file follows its carried copy.
+static void MoveUserFiles(const char *oldPath, const char *newPath, const char *customPath)
 {
     char lastLW[OS_PATH_BUFFER] = "";
 
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "NEWPath: %s", newPath);
     TransferUserFiles(oldPath, newPath);
-    if (customFolderUsed) {
+    if (HasText(customPath)) {
         StoreCustomFolder(customPath);
         return;
     }
@@ -89,12 +83,9 @@ static void MoveUserFiles(const char *oldPath, const char *newPath, int customFo
 // somewhere nobody would look for them.
 static int RenameTarget(const char *oldPath, char *target)
 {
-    char base[OS_PATH_BUFFER];
-    TextCopy(base, sizeof base, oldPath);
-    OsPathRemoveBackslash(base);
     for (int n = 1; n < 100; n++) {
-        int fits = n == 1 ? TextFormat(target, OS_PATH_BUFFER, "%s%s", base, kRenameSuffix)
-                          : TextFormat(target, OS_PATH_BUFFER, "%s%s %d", base, kRenameSuffix, n);
+        int fits = n == 1 ? TextFormat(target, OS_PATH_BUFFER, "%s%s", oldPath, kRenameSuffix)
+                          : TextFormat(target, OS_PATH_BUFFER, "%s%s %d", oldPath, kRenameSuffix, n);
         if (!fits || !TextFitsPath(target))
             return 0;
         if (PvGetFileAttributes(target) == OS_INVALID_FILE_ATTRIBUTES)
@@ -106,12 +97,13 @@ static int RenameTarget(const char *oldPath, char *target)
 // Removes the old folder when nothing is left in it, or else gives it the
 // " OLD" name and leaves a readme there that says where the data went. A
 // folder that holds the data folder or the last data file stays where it is:
-// the settings name a place inside it.
-static void RetireOldFolder(char *oldPath, const char *newPath, int holdsUsersFolder)
+// the settings name a place inside it. finalPath (OS_PATH_BUFFER) is the
+// folder's name after the step: its " OLD" name once renamed, else oldPath.
+static void RetireOldFolder(const char *oldPath, const char *newPath, int holdsUsersFolder, char *finalPath)
 {
     char tempPath[OS_PATH_BUFFER];
-    char source[OS_PATH_BUFFER];
 
+    TextCopy(finalPath, OS_PATH_BUFFER, oldPath);
     if (holdsUsersFolder) {
         // No readme either: it would tell the user the folder may go.
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR,
@@ -132,22 +124,20 @@ static void RetireOldFolder(char *oldPath, const char *newPath, int holdsUsersFo
         return;
     }
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath not empty, am cleaning up");
-    TextCopy(source, sizeof source, oldPath);
-    OsPathRemoveBackslash(source);
-    if (RetryWhileInUse(RETRY_RENAME, source, tempPath, UPV5)) {
+    if (RetryWhileInUse(RETRY_RENAME, oldPath, tempPath, UPV5)) {
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Renamed OLDPath to TempPath");
-        ReportDecision(REPORT_RENAMED, source, tempPath, nullptr);
-        TextCopy(oldPath, OS_PATH_BUFFER, tempPath);
+        ReportDecision(REPORT_RENAMED, oldPath, tempPath, nullptr);
+        TextCopy(finalPath, OS_PATH_BUFFER, tempPath);
     } else {
         char reason[40];
         TextFormat(reason, sizeof reason, "not renamed, Windows error %lu", OsGetLastError());
-        ReportDecision(REPORT_FAILED, source, tempPath, reason);
+        ReportDecision(REPORT_FAILED, oldPath, tempPath, reason);
         // The readme then goes into the folder where it is, never into an
         // older " OLD" folder that happens to bear the target's name.
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Not Renamed: OLDPath to TempPath (%s)", tempPath);
     }
-    WriteReadme(oldPath, newPath, source);
-    LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", oldPath);
+    WriteReadme(finalPath, newPath, oldPath);
+    LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", finalPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "NEWPath: %s", newPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Written Readme");
 }
@@ -155,8 +145,7 @@ static void RetireOldFolder(char *oldPath, const char *newPath, int holdsUsersFo
 // A last data file that could not be carried stays in the old folder; the
 // setting follows it to the folder's final name, so the application opens
 // the user's latest data rather than nothing. Gives 1 with keptFile set.
-static int FollowKeptDataFile(const char *originalOldPath, const char *finalOldPath, const char *newPath,
-                              char *keptFile)
+static int FollowKeptDataFile(const char *oldPath, const char *finalPath, const char *newPath, char *keptFile)
 {
     char lastLW[OS_PATH_BUFFER];
     char folder[OS_PATH_BUFFER];
@@ -164,9 +153,9 @@ static int FollowKeptDataFile(const char *originalOldPath, const char *finalOldP
     if (ReadPathSetting(SETTING_LAST_OPENED, lastLW) <= 0 || !FolderOfPath(lastLW, folder) ||
         !FileNameOfPath(lastLW, name, 1))
         return 0;
-    if (!SamePath(folder, originalOldPath) && !SamePath(folder, finalOldPath))
+    if (!SamePath(folder, oldPath) && !SamePath(folder, finalPath))
         return 0;
-    if (!TextCopyPath(keptFile, finalOldPath) || !OsPathAppend(keptFile, name) ||
+    if (!TextCopyPath(keptFile, finalPath) || !OsPathAppend(keptFile, name) ||
         IsExistingFile(keptFile) != 1)
         return 0;
     // Carried after all (only its ".OLD" name was taken): the copy in the
@@ -190,14 +179,45 @@ static void CanonicalOldFolder(char *oldPath)
         TextCopy(oldPath, OS_PATH_BUFFER, full);
 }
 
-// The upgrade's steps; gives the status of the last log line.
+// The old folder into oldPath (OS_PATH_BUFFER), settled once before any step
+// sees it: the caller's folder, or the default, in its canonical form and
+// without a trailing backslash, so that the log, the report and the readme
+// name it one way whichever steps run. "" when the caller's text names no
+// folder the run may act on: the old folder is then left alone.
+static void SettleOldFolder(const char *oldInstallPath, int unreadable, char *oldPath)
+{
+    oldPath[0] = '\0';
+    if (unreadable) {
+        // Not text at all (a broken UTF-16 name): no folder can be meant.
+        LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "OLD_InstallPath not valid text, left alone");
+        return;
+    }
+    if (!HasText(oldInstallPath)) {
+        TextCopy(oldPath, OS_PATH_BUFFER, kDefaultOldFolder);
+        LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Not Found: OLD_InstallPath, using %s", oldPath);
+    } else if (!TextCopyPath(oldPath, oldInstallPath)) {
+        // Too long for any path buffer: the old folder is left alone, as if
+        // it did not exist, rather than acted on under a shortened name.
+        LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "OLD_InstallPath too long, left alone: %.200s...", oldInstallPath);
+        return;
+    }
+    // The canonical form is made within a path's bound: the fit holds.
+    CanonicalOldFolder(oldPath);
+    // A root keeps its backslash, which PathRemoveBackslash keeps on "C:\"
+    // only: "\\?\C:" is the volume, no folder, and would read as missing.
+    if (!IsRootFolder(oldPath))
+        OsPathRemoveBackslash(oldPath);
+}
+
+// The upgrade's steps; gives the status of the last log line. The old folder
+// is settled once here and read, never changed, by every step after.
 static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unreadable)
 {
     char oldPath[OS_PATH_BUFFER] = "";
     char newPath[OS_PATH_BUFFER] = "";
     char customPath[OS_PATH_BUFFER] = "";
+    char finalPath[OS_PATH_BUFFER] = "";
     char keptFile[OS_PATH_BUFFER] = "";
-    int customFolderUsed;
     int keepLastLW = 0;
 
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "----## Started ##----");
@@ -209,18 +229,7 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
                           "PreviousVersion is greater than 5, no need to continue, we are exiting");
     }
 
-    if (unreadable) {
-        // Not text at all (a broken UTF-16 name): no folder can be meant.
-        LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "OLD_InstallPath not valid text, left alone");
-    } else if (!HasText(oldInstallPath)) {
-        TextCopy(oldPath, sizeof oldPath, kDefaultOldFolder);
-        LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Not Found: OLD_InstallPath, using %s", oldPath);
-    } else if (!TextCopyPath(oldPath, oldInstallPath)) {
-        // Too long for any path buffer: the old folder is left alone, as if
-        // it did not exist, rather than acted on under a shortened name.
-        LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "OLD_InstallPath too long, left alone: %.200s...", oldInstallPath);
-    }
-    CanonicalOldFolder(oldPath);
+    SettleOldFolder(oldInstallPath, unreadable, oldPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath: %s", oldPath);
 
     WriteIniSettingsToRegistry();
@@ -229,8 +238,10 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
     GetDefaultDataFilePath(newPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "NEWPath: %s", HasText(newPath) ? newPath : "[NULL]");
 
-    customFolderUsed = FindCustomFolder(oldPath, customPath);
+    FindCustomFolder(oldPath, customPath);
 
+    // The old folder under its name at the end of the run, for the summary.
+    const char *oldFolderNow = oldPath;
     const char *refusal = nullptr;
     if (IsExistingFolder(oldPath) != -1) {
         // Nothing was carried, so no setting follows the files: a folder
@@ -256,27 +267,25 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
             ReportDecision(REPORT_KEPT, oldPath, "", "no data folder to carry the files to");
             ReportFailure();
         } else {
-            char originalOldPath[OS_PATH_BUFFER];
-            TextCopy(originalOldPath, sizeof originalOldPath, oldPath);
-            MoveUserFiles(oldPath, newPath, customFolderUsed, customPath);
+            MoveUserFiles(oldPath, newPath, customPath);
             // The data folder comes into being with the first file carried.
             if (!dataFolderExisted)
                 PvRemoveDirectory(newPath);
-            const char *keptFolder = customFolderUsed ? customPath : "";
             int holdsUsersFolder = PathIsAtOrBelow(newPath, oldPath) ||
-                                   (customFolderUsed && PathIsAtOrBelow(customPath, oldPath));
+                                   (HasText(customPath) && PathIsAtOrBelow(customPath, oldPath));
             if (previousVersion > 0) {
-                DeleteOldVersion(oldPath, newPath, keptFolder);
+                DeleteOldVersion(oldPath, newPath, customPath);
                 LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Deleted Old Version (OLDPath=%s)", oldPath);
                 RemoveIcons();
                 LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Removed Old Icons");
             }
-            RetireOldFolder(oldPath, newPath, holdsUsersFolder);
-            keepLastLW = FollowKeptDataFile(originalOldPath, oldPath, newPath, keptFile);
+            RetireOldFolder(oldPath, newPath, holdsUsersFolder, finalPath);
+            oldFolderNow = finalPath;
+            keepLastLW = FollowKeptDataFile(oldPath, finalPath, newPath, keptFile);
         }
     }
 
-    ReportFolders(newPath, oldPath);
+    ReportFolders(newPath, oldFolderNow);
     ValidateLastLedgerwickOpenedInDatafileFolder(keepLastLW ? keptFile : nullptr);
     return LogMessage(LOG_MODULE, UPV5, LOG_INFO, "----## Finished ##----");
 }
