@@ -54,4 +54,6 @@ if(WIN32)
 else()
   include(GoogleTest)
   gtest_discover_tests(lw_tests TEST_PREFIX "native." DISCOVERY_TIMEOUT 60)
+  # The floors of the house and the preview layer's place, from the sources.
+  add_test(NAME native.layers COMMAND bash ${CMAKE_SOURCE_DIR}/tests/check_layers.sh ${CMAKE_SOURCE_DIR})
 endif()

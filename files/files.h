@@ -42,10 +42,10 @@ int IsIdenticalCopy(const char *original, const char *copy);
 // Operations on one file or folder that retry, briefly, while another
 // program holds it (a virus scanner or indexer opening it for a moment).
 typedef enum RetriedOperation {
-    RETRY_MOVE,   // OsMoveFile(source, destination)
-    RETRY_COPY,   // OsCopyFile(source, destination, 0)
-    RETRY_DELETE, // OsDeleteFile(source)
-    RETRY_RENAME  // OsRename(source, destination)
+    RETRY_MOVE,   // PvMoveFile(source, destination)
+    RETRY_COPY,   // PvCopyFile(source, destination)
+    RETRY_DELETE, // PvDeleteFile(source)
+    RETRY_RENAME  // PvRename(source, destination)
 } RetriedOperation;
 // What must still hold of source right before it is tried again after a
 // wait (the file another program held may have changed meanwhile); 1 when

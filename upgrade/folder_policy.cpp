@@ -46,7 +46,7 @@ const char *OldFolderRefusal(const char *oldPath, const char *newDatafilePath)
         return "the Windows folder, or in it";
     for (unsigned i = 0; i < sizeof kSystemFolders / sizeof kSystemFolders[0]; i++) {
         // The path alone is wanted: an item list costs the shell far more.
-        if (!OsSHGetSpecialFolderPath(kSystemFolders[i], folder, 0))
+        if (!PvSHGetSpecialFolderPath(kSystemFolders[i], folder, 0))
             continue;
         if (Overlaps(form, folder, 0))
             return "a system or user folder, or one that holds one";
