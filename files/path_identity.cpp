@@ -71,8 +71,9 @@ static int CompareContents(const char *pathA, const char *pathB, int distinct)
 {
     // In a preview a copy not yet made holds its original's bytes, and is
     // another file all the same.
-    if (PvHoldSameBytes(pathA, pathB))
-        return !distinct || !SamePath(pathA, pathB);
+    int samePath;
+    if (PvHoldSameBytes(pathA, pathB, &samePath))
+        return !distinct || !samePath;
     OsFile *a = PvFopen(pathA, "rb");
     if (a == nullptr)
         return 0;

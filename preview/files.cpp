@@ -26,7 +26,7 @@ static int PlannedThere(const char *path)
 static int InAFolder(const char *path)
 {
     char parent[OS_PATH_BUFFER];
-    return PathIdentityForm(path, parent) && PathToParent(parent) && PlannedFolder(parent);
+    return PlanForm(path, parent) && PathToParent(parent) && PlannedFolder(parent);
 }
 
 unsigned long PvGetFileAttributes(const char *path)
@@ -136,7 +136,7 @@ static int PlanFolderMade(const char *path)
     if (PlannedThere(path))
         return PlanRefuse(OS_ERROR_ALREADY_EXISTS);
     char parent[OS_PATH_BUFFER];
-    if (!PathIdentityForm(path, parent) || !PathToParent(parent) || !PlannedFolder(parent))
+    if (!PlanForm(path, parent) || !PathToParent(parent) || !PlannedFolder(parent))
         return PlanRefuse(OS_ERROR_PATH_NOT_FOUND);
     return PlanRecord(PLAN_MADE, path, nullptr);
 }
@@ -197,12 +197,19 @@ OsFile *PvFopen(const char *path, const char *mode)
     return OsFopen(real, mode);
 }
 
-int PvHoldSameBytes(const char *a, const char *b)
+int PvHoldSameBytes(const char *a, const char *b, int *samePath)
 {
     char realA[OS_PATH_BUFFER];
     char realB[OS_PATH_BUFFER];
-    return Planning() && HasPath(a) && HasPath(b) && PlanResolve(a, realA) == AS_REAL &&
-           PlanResolve(b, realB) == AS_REAL && OsNamesEqualNoCase(realA, realB);
+    if (!Planning() || !HasPath(a) || !HasPath(b) || PlanResolve(a, realA) != AS_REAL ||
+        PlanResolve(b, realB) != AS_REAL || !OsNamesEqualNoCase(realA, realB))
+        return 0;
+    // One real file behind both: the same path only when both are one form,
+    // as a path the plan did not touch is its real file's form.
+    char formA[OS_PATH_BUFFER];
+    char formB[OS_PATH_BUFFER];
+    *samePath = PlanForm(a, formA) && PlanForm(b, formB) && OsNamesEqualNoCase(formA, formB);
+    return 1;
 }
 
 int PvSameOpenFile(OsFile *a, OsFile *b)

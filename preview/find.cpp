@@ -25,6 +25,7 @@ static int Listed(const PvFind *find, const OsFindData *entry)
 {
     if (!Planning() || strcmp(entry->name, ".") == 0 || strcmp(entry->name, "..") == 0)
         return 1;
+    PlanSeen(find->real, entry);
     char path[OS_PATH_BUFFER];
     char real[OS_PATH_BUFFER];
     return !TextCopyPath(path, find->folder) || !OsPathAppend(path, entry->name) ||

@@ -7,15 +7,19 @@
 #include <string.h>
 
 // A file is copied from one folder to another: both folders' forms are kept,
-// and a few more for the folders a step looks up on the way.
-#define FORM_CACHE 4
+// and more for the folders a step looks up on the way (the folders above,
+// a sub-folder's, the data folder's).
+#define FORM_CACHE 16
 
+// Entries are small and their texts kept apart, end to end in one pool: a
+// plan of a hundred thousand files takes a few megabytes, not a path
+// buffer or two for each.
 typedef struct PlanEntry {
     int kind;
-    int next;       // the entry before it whose path hashes alike, or -1
+    int next;         // the entry before it whose path hashes alike, or -1
     int nextInParent; // the entry before it whose folder hashes alike, or -1
-    char path[OS_PATH_BUFFER]; // identity form
-    char origin[OS_PATH_BUFFER];
+    size_t path;      // the identity form, at this offset in the pool
+    size_t origin;    // what it holds (PLAN_PRESENT), or an empty text
 } PlanEntry;
 
 // A registry value written or removed: key, name and data in one block.
@@ -31,6 +35,9 @@ typedef struct Plan {
     PlanEntry *entries;
     int entryCount;
     int entryCapacity;
+    char *pool;
+    size_t poolUsed;
+    size_t poolSize;
     // The newest entry of each hash, chained back through the older ones, so
     // a look-up costs a few probes per folder on the way up, not a pass over
     // the whole plan.
@@ -43,6 +50,16 @@ typedef struct Plan {
     char formFolderForm[FORM_CACHE][OS_PATH_BUFFER];
     int formNext;
     PlannedValue *values; // newest first
+    // The attributes of real paths asked about or listed: nothing on disk
+    // changes during a preview, so each is asked of the file system once.
+    // Open addressing; a slot holds an offset into the pool, or -1.
+    struct Seen {
+        size_t path;
+        unsigned hash;
+        unsigned long attributes;
+    } *seen;
+    int seenCount;
+    int seenCapacity;
 } Plan;
 
 // Set only within one preview call.
@@ -77,6 +94,8 @@ void PreviewEnd(void)
     }
     if (p->entries)
         OsFree(p->entries);
+    OsFree(p->pool);
+    OsFree(p->seen);
     if (p->buckets)
         OsFree(p->buckets);
     if (p->parentBuckets)
@@ -93,6 +112,42 @@ int PlanRefuse(unsigned long error)
 
 // ---------------------------------------------------------------------------
 // The index
+
+static const char *PathOf(const PlanEntry *entry)
+{
+    return s_plan->pool + entry->path;
+}
+
+static const char *OriginOf(const PlanEntry *entry)
+{
+    return s_plan->pool + entry->origin;
+}
+
+// Keeps text in the pool: its offset, or (size_t)-1 when no memory could be
+// had. The pool moves as it grows, so entries keep offsets, not pointers.
+static size_t Keep(const char *text)
+{
+    Plan *p = s_plan;
+    size_t length = strlen(text) + 1;
+    if (p->poolUsed + length > p->poolSize) {
+        size_t size = p->poolSize ? 2 * p->poolSize : 64 * 1024;
+        while (size < p->poolUsed + length)
+            size *= 2;
+        char *grown = (char *)OsAlloc(size);
+        if (grown == nullptr)
+            return (size_t)-1;
+        if (p->pool != nullptr) {
+            memcpy(grown, p->pool, p->poolUsed);
+            OsFree(p->pool);
+        }
+        p->pool = grown;
+        p->poolSize = size;
+    }
+    size_t at = p->poolUsed;
+    memcpy(p->pool + at, text, length);
+    p->poolUsed += length;
+    return at;
+}
 
 // A hash of the first length bytes of an identity form that two spellings
 // OsNamesEqualNoCase takes for one name share: letters A to Z fold, and the
@@ -127,10 +182,10 @@ static void Index(int i)
     Plan *p = s_plan;
     PlanEntry *entry = &p->entries[i];
     unsigned mask = (unsigned)(p->bucketCount - 1);
-    unsigned bucket = PathHash(entry->path, strlen(entry->path)) & mask;
+    unsigned bucket = PathHash(PathOf(entry), strlen(PathOf(entry))) & mask;
     entry->next = p->buckets[bucket];
     p->buckets[bucket] = i;
-    unsigned parent = PathHash(entry->path, ParentLength(entry->path)) & mask;
+    unsigned parent = PathHash(PathOf(entry), ParentLength(PathOf(entry))) & mask;
     entry->nextInParent = p->parentBuckets[parent];
     p->parentBuckets[parent] = i;
 }
@@ -177,9 +232,8 @@ static int Grow(void)
 }
 
 // The newest entry before limit whose path is the first length bytes of
-// form, or -1. A folder made empty says nothing of what lies below it, so a
-// look-up for a folder above passes over such entries (skipMade).
-static int NewestEntryFor(const char *form, size_t length, int limit, int skipMade)
+// form, or -1.
+static int NewestEntryFor(const char *form, size_t length, int limit)
 {
     Plan *p = s_plan;
     if (p->bucketCount == 0)
@@ -189,7 +243,7 @@ static int NewestEntryFor(const char *form, size_t length, int limit, int skipMa
     memcpy(head, form, length);
     head[length] = '\0';
     for (int i = p->buckets[bucket]; i >= 0; i = p->entries[i].next)
-        if (i < limit && !(skipMade && p->entries[i].kind == PLAN_MADE) && OsNamesEqualNoCase(p->entries[i].path, head))
+        if (i < limit && OsNamesEqualNoCase(PathOf(&p->entries[i]), head))
             return i;
     return -1;
 }
@@ -217,7 +271,7 @@ static int Relation(const char *path, const char *folder)
 // folder by folder, so one of the last few found is nearly always the one
 // asked for, and its long names are not looked up again for every file. A
 // name that may be a short alias ("ACCOUN~1.LW") is looked up whole.
-static int PlanForm(const char *path, char *out)
+int PlanForm(const char *path, char *out)
 {
     Plan *p = s_plan;
     char full[OS_PATH_BUFFER];
@@ -226,9 +280,12 @@ static int PlanForm(const char *path, char *out)
         return PathIdentityForm(path, out);
     OsPathRemoveBackslash(full);
     char *slash = strrchr(full, '\\');
-    if (slash == nullptr || slash - full < 3 || strchr(slash, '~') != nullptr || slash[1] == '\0')
+    if (slash == nullptr || slash - full < 2 || strchr(slash, '~') != nullptr || slash[1] == '\0')
         return PathIdentityForm(path, out);
-    *slash = '\0';
+    char name[OS_PATH_BUFFER];
+    TextCopy(name, sizeof name, slash + 1);
+    // A drive's root keeps its backslash: "C:\x" lies in "C:\".
+    slash[slash - full == 2 ? 1 : 0] = '\0';
     int hit = 0;
     while (hit < FORM_CACHE && strcmp(p->formFolder[hit], full) != 0)
         hit++;
@@ -241,7 +298,11 @@ static int PlanForm(const char *path, char *out)
         }
         TextCopy(p->formFolder[hit], sizeof p->formFolder[hit], full);
     }
-    return TextCopyPath(out, p->formFolderForm[hit]) && TextAppendPath(out, "\\") && TextAppendPath(out, slash + 1);
+    const char *folderForm = p->formFolderForm[hit];
+    size_t length = strlen(folderForm);
+    return TextCopyPath(out, folderForm) &&
+           (length > 0 && folderForm[length - 1] == '\\' ? 1 : TextAppendPath(out, "\\")) &&
+           TextAppendPath(out, name);
 }
 
 // ---------------------------------------------------------------------------
@@ -263,16 +324,20 @@ static int Resolve(const char *path, char *real, ResolveStep step, void *context
         // The newest entry for the path itself or a folder above it: each
         // folder on the way up is the text before one of its backslashes
         // (a root keeps its backslash).
-        int i = NewestEntryFor(current, strlen(current), limit, 0);
-        for (size_t k = 0; current[k] != '\0'; k++) {
+        size_t whole = strlen(current);
+        int i = NewestEntryFor(current, whole, limit);
+        int fromAbove = 0;
+        for (size_t k = 0; k < whole; k++) {
             if (current[k] != '\\')
                 continue;
             for (size_t length = k; length <= k + 1; length++) {
-                if (length == 0 || length >= strlen(current))
+                if (length == 0 || length >= whole)
                     continue;
-                int above = NewestEntryFor(current, length, limit, 1);
-                if (above > i && Relation(current, s_plan->entries[above].path) == BELOW_PATH)
+                int above = NewestEntryFor(current, length, limit);
+                if (above > i && Relation(current, PathOf(&s_plan->entries[above])) == BELOW_PATH) {
                     i = above;
+                    fromAbove = 1;
+                }
             }
         }
         if (i < 0)
@@ -280,11 +345,12 @@ static int Resolve(const char *path, char *real, ResolveStep step, void *context
         const PlanEntry *entry = &s_plan->entries[i];
         if (entry->kind == PLAN_GONE)
             return AS_GONE;
+        // A folder made empty after anything was put below it: nothing is.
         if (entry->kind == PLAN_MADE)
-            return AS_MADE_FOLDER;
+            return fromAbove ? AS_GONE : AS_MADE_FOLDER;
         // A path that took another's place holds what that one held before.
         char rebased[OS_PATH_BUFFER];
-        if (!TextCopyPath(rebased, entry->origin) || !TextAppendPath(rebased, current + strlen(entry->path)))
+        if (!TextCopyPath(rebased, OriginOf(entry)) || !TextAppendPath(rebased, current + strlen(PathOf(entry))))
             return AS_GONE;
         TextCopy(current, sizeof current, rebased);
         limit = i;
@@ -314,10 +380,10 @@ static void VisitChildren(const char *form, int limit, void *context)
     unsigned bucket = PathHash(form, length) & (unsigned)(p->bucketCount - 1);
     for (int i = p->parentBuckets[bucket]; i >= 0; i = p->entries[i].nextInParent) {
         const PlanEntry *entry = &p->entries[i];
-        if (i >= limit || entry->kind == PLAN_GONE || ParentLength(entry->path) != length ||
-            Relation(entry->path, form) != BELOW_PATH)
+        const char *path = PathOf(entry);
+        if (i >= limit || entry->kind == PLAN_GONE || ParentLength(path) != length || Relation(path, form) != BELOW_PATH)
             continue;
-        const char *name = entry->path + length + (entry->path[length] == '\\' ? 1 : 0);
+        const char *name = path + length + (path[length] == '\\' ? 1 : 0);
         v->visit(name, v->context);
     }
 }
@@ -326,6 +392,74 @@ int PlanChildren(const char *folder, char *real, PlanChildVisit visit, void *con
 {
     ChildVisit v = {visit, context};
     return Resolve(folder, real, VisitChildren, &v);
+}
+
+// The slot of real in the table of what was seen: where it is, or the free
+// one it would take.
+static int SeenSlot(const char *real, unsigned hash)
+{
+    Plan *p = s_plan;
+    int mask = p->seenCapacity - 1;
+    for (int i = (int)(hash & (unsigned)mask);; i = (i + 1) & mask) {
+        const Plan::Seen *slot = &p->seen[i];
+        if (slot->path == (size_t)-1 || (slot->hash == hash && OsNamesEqualNoCase(p->pool + slot->path, real)))
+            return i;
+    }
+}
+
+// Notes what the file system said of real; nothing when no memory could be
+// had (it is then asked again).
+static void See(const char *real, unsigned long attributes)
+{
+    Plan *p = s_plan;
+    if (2 * (p->seenCount + 1) > p->seenCapacity) {
+        int capacity = p->seenCapacity ? 2 * p->seenCapacity : 1024;
+        Plan::Seen *grown = (Plan::Seen *)OsAlloc((size_t)capacity * sizeof(Plan::Seen));
+        if (grown == nullptr)
+            return;
+        Plan::Seen *old = p->seen;
+        int oldCapacity = p->seenCapacity;
+        p->seen = grown;
+        p->seenCapacity = capacity;
+        for (int i = 0; i < capacity; i++)
+            grown[i].path = (size_t)-1;
+        for (int i = 0; i < oldCapacity; i++)
+            if (old[i].path != (size_t)-1)
+                p->seen[SeenSlot(p->pool + old[i].path, old[i].hash)] = old[i];
+        OsFree(old);
+    }
+    unsigned hash = PathHash(real, strlen(real));
+    int i = SeenSlot(real, hash);
+    if (p->seen[i].path != (size_t)-1)
+        return;
+    size_t at = Keep(real);
+    if (at == (size_t)-1)
+        return;
+    p->seen[i].path = at;
+    p->seen[i].hash = hash;
+    p->seen[i].attributes = attributes;
+    p->seenCount++;
+}
+
+void PlanSeen(const char *realFolder, const OsFindData *entry)
+{
+    char real[OS_PATH_BUFFER];
+    if (strcmp(entry->name, ".") != 0 && strcmp(entry->name, "..") != 0 && TextCopyPath(real, realFolder) &&
+        OsPathAppend(real, entry->name))
+        See(real, entry->attributes);
+}
+
+static unsigned long RealAttributes(const char *real)
+{
+    Plan *p = s_plan;
+    if (p->seenCapacity > 0) {
+        int i = SeenSlot(real, PathHash(real, strlen(real)));
+        if (p->seen[i].path != (size_t)-1)
+            return p->seen[i].attributes;
+    }
+    unsigned long attributes = OsGetFileAttributes(real);
+    See(real, attributes);
+    return attributes;
 }
 
 unsigned long PlanAttributes(const char *path)
@@ -339,7 +473,7 @@ unsigned long PlanAttributes(const char *path)
     case AS_MADE_FOLDER:
         return OS_FILE_ATTRIBUTE_DIRECTORY;
     default:
-        return OsGetFileAttributes(real);
+        return RealAttributes(real);
     }
 }
 
@@ -349,33 +483,26 @@ int PlanRecord(int kind, const char *path, const char *origin)
     char originForm[OS_PATH_BUFFER] = "";
     if (!PlanForm(path, form) || (origin && !PlanForm(origin, originForm)))
         return PlanRefuse(OS_ERROR_INVALID_PARAMETER);
-    if (!Grow())
-        return PlanRefuse(PLAN_ERROR_NO_MEMORY);
     Plan *p = s_plan;
+    size_t pathAt, originAt;
+    if (!Grow() || (pathAt = Keep(form)) == (size_t)-1 || (originAt = Keep(originForm)) == (size_t)-1)
+        return PlanRefuse(PLAN_ERROR_NO_MEMORY);
     int i = p->entryCount++;
     PlanEntry *entry = &p->entries[i];
     entry->kind = kind;
-    TextCopy(entry->path, sizeof entry->path, form);
-    TextCopy(entry->origin, sizeof entry->origin, originForm);
+    entry->path = pathAt;
+    entry->origin = originAt;
     Index(i);
     return 1;
 }
 
 int PlanFolderEmpty(const char *folder)
 {
-    char form[OS_PATH_BUFFER];
-    if (!PathIdentityForm(folder, form))
-        return 0;
-    // Neither what the plan puts there...
-    for (int i = 0; i < s_plan->entryCount; i++) {
-        const PlanEntry *entry = &s_plan->entries[i];
-        if ((entry->kind == PLAN_PRESENT || entry->kind == PLAN_MADE) && Relation(entry->path, form) == BELOW_PATH &&
-            PlanAttributes(entry->path) != OS_INVALID_FILE_ATTRIBUTES)
-            return 0;
-    }
-    // ...nor what is there now and stays.
+    // The listing as planned holds what the plan put there and leaves out
+    // what it took away; a file planned deeper down lies in a folder that
+    // is listed here, as CopyFile and MoveFile make no folder.
     char pattern[OS_PATH_BUFFER];
-    if (!TextCopyPath(pattern, form) || !OsPathAppend(pattern, "*.*"))
+    if (!TextCopyPath(pattern, folder) || !OsPathAppend(pattern, "*.*"))
         return 0;
     OsFindData entry;
     PvFind *find = PvFindFirst(pattern, &entry);

@@ -17,6 +17,9 @@ typedef enum PlanKind {
 // 1 while a preview runs.
 int Planning(void);
 
+// PathIdentityForm, with the forms of the folders asked about last kept.
+int PlanForm(const char *path, char *out);
+
 // What a path holds as planned.
 enum { AS_GONE, AS_MADE_FOLDER, AS_REAL };
 // AS_GONE, AS_MADE_FOLDER, or AS_REAL with real (OS_PATH_BUFFER) set to the
@@ -27,6 +30,9 @@ int PlanResolve(const char *path, char *real);
 // it later; a name may come more than once.
 typedef void (*PlanChildVisit)(const char *name, void *context);
 int PlanChildren(const char *folder, char *real, PlanChildVisit visit, void *context);
+// Notes what a real listing of realFolder (a form) said of one entry, so
+// the attributes of what was listed are not asked of the file system again.
+void PlanSeen(const char *realFolder, const OsFindData *entry);
 // Notes that path now holds kind (origin: what it holds for PLAN_PRESENT,
 // else null). 1, or 0 with the last error set.
 int PlanRecord(int kind, const char *path, const char *origin);

@@ -67,9 +67,10 @@ int PvSHGetSpecialFolderPath(int csidl, char *path, int create);
 OsFile *PvFopen(const char *path, const char *mode);
 // 1 when a and b hold the bytes of one file as planned (a planned copy and
 // its original), which then need not be read: in a preview the run's copy
-// is taken to succeed, even where the original can't be opened now. 0 when
-// that can't be said, always outside a preview.
-int PvHoldSameBytes(const char *a, const char *b);
+// is taken to succeed, even where the original can't be opened now.
+// *samePath then says whether a and b are one path. 0 when that can't be
+// said, always outside a preview.
+int PvHoldSameBytes(const char *a, const char *b, int *samePath);
 // As OsSameOpenFile; -1 in a preview, where a stream may stand for a file
 // the plan has not made yet.
 int PvSameOpenFile(OsFile *a, OsFile *b);
