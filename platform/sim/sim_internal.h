@@ -151,7 +151,7 @@ typedef struct SimPath {
 int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error);
 
 // A name in a POSIX folder without regard to case, from the folder's index
-// (platform/sim/name_index.cpp); the spelling on disk into out. 1 or 0.
+// (platform/sim/host_name_index.cpp); the spelling on disk into out. 1 or 0.
 int SimFindNameNoCase(const char *folder, const char *name, size_t length, char *out, size_t outSize);
 // SimResolve's note that an entry of folder may be about to change.
 void SimNoteName(const char *folder, const char *name);
