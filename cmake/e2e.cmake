@@ -1,6 +1,7 @@
 # The end-to-end tests: a real NSIS setup program that carries Upgrade.dll
 # calls it under Wine, as integrators will.
 add_executable(window_holder tests/e2e/window_holder.cpp)
+target_compile_options(window_holder PRIVATE ${LW_WARNINGS})
 target_link_options(window_holder PRIVATE -static -static-libgcc -static-libstdc++)
 set_target_properties(window_holder PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 

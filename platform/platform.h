@@ -7,6 +7,11 @@
 //   platform/sim/    a simulated Windows host on POSIX (native tests,
 //                    sanitizers, fault injection); see platform/sim_host.h
 //
+// Each section below names the file that implements it in either backend,
+// platform/win32/<name>.cpp and platform/sim/<name>.cpp alike. The simulated
+// host's own machinery (its state, faults, path mapping and name index) is
+// in platform/sim/host_*.cpp.
+//
 // Each operation is named after its Win32 counterpart and gives the result
 // that counterpart gives, including its error codes where noted. All text is
 // UTF-8 (the Win32 backend converts at its boundary and calls the wide
@@ -74,16 +79,21 @@ int TextCompareNoCaseN(const char *a, const char *b, size_t n);
 // Lower-cases A to Z in place; every other byte is unchanged.
 void TextLowerAscii(char *text);
 
-// Wide text (a caller's UTF-16 on Windows) as UTF-8 into out (capacity bytes,
-// terminator included). 1, or 0 with out "" when it does not fit or is not
-// valid text. A null text gives "".
-int OsWideToUtf8(const wchar_t *text, char *out, size_t capacity);
 // An export's text argument as UTF-8 in scratch memory (give it back with
 // OsFree), however long it is; null for a null argument, and null with *bad
 // set when it is not valid text or no memory could be had. The one way an
 // export's text comes in, ANSI or wide.
 char *TextFromAnsiArgument(const char *text, int *bad);
 char *TextFromWideArgument(const wchar_t *text, int *bad);
+
+// ---------------------------------------------------------------------------
+// Wide and ANSI text (platform/<backend>/wide_text.cpp): the caller's and the
+// system's text as the library's UTF-8, and back.
+
+// Wide text (a caller's UTF-16 on Windows) as UTF-8 into out (capacity bytes,
+// terminator included). 1, or 0 with out "" when it does not fit or is not
+// valid text. A null text gives "".
+int OsWideToUtf8(const wchar_t *text, char *out, size_t capacity);
 
 // Text in the system's ANSI code page (an ANSI export's argument) as UTF-8.
 // 1, or 0 with out "" when it does not fit.
@@ -94,7 +104,8 @@ int OsAnsiToUtf8(const char *text, char *out, size_t capacity);
 int OsUtf8ToAnsi(const char *text, char *out, size_t capacity, int *lossy);
 
 // ---------------------------------------------------------------------------
-// Registry (advapi32). Results are Win32 error codes: 0 on success.
+// Registry (advapi32; platform/<backend>/registry.cpp). Results are Win32
+// error codes: 0 on success.
 
 #define OS_ERROR_SUCCESS 0
 #define OS_ERROR_FILE_NOT_FOUND 2
@@ -144,7 +155,7 @@ long OsRegFlushKey(OsKey key);
 long OsRegCloseKey(OsKey key);
 
 // ---------------------------------------------------------------------------
-// Shell folders (shell32).
+// Shell folders (shell32; platform/<backend>/shell_folders.cpp).
 
 #define OS_CSIDL_PERSONAL 5
 #define OS_CSIDL_STARTMENU 11
@@ -169,7 +180,8 @@ int OsSHGetSpecialFolderPath(int csidl, char *path, int create);
 int OsSHGetFolderPathFromLocation(int csidl, char *path);
 
 // ---------------------------------------------------------------------------
-// Files and folders (kernel32, imagehlp). Paths are full Windows paths.
+// Files and folders (kernel32, imagehlp; platform/<backend>/files.cpp). Paths
+// are full Windows paths, here and in the sections below.
 
 #define OS_INVALID_FILE_ATTRIBUTES 0xFFFFFFFFul
 #define OS_FILE_ATTRIBUTE_READONLY 0x01ul
@@ -221,6 +233,10 @@ int OsRemoveDirectory(const char *path);
 // exists. 0 on success, -1 on failure.
 int OsRename(const char *oldPath, const char *newPath);
 
+// ---------------------------------------------------------------------------
+// Drives, the Windows folder and INI files (kernel32;
+// platform/<backend>/system_info.cpp).
+
 #define OS_DRIVE_UNKNOWN 0
 #define OS_DRIVE_NO_ROOT_DIR 1
 #define OS_DRIVE_REMOVABLE 2
@@ -244,8 +260,10 @@ unsigned long OsGetPrivateProfileString(const char *section, const char *key,
                                         const char *def, char *buffer,
                                         unsigned long size, const char *file);
 
-// Folder enumeration (the runtime's _findfirst family). The entries of one
-// folder, "." and ".." included, in no promised order.
+// ---------------------------------------------------------------------------
+// Folder enumeration (the runtime's _findfirst family;
+// platform/<backend>/find.cpp). The entries of one folder, "." and ".."
+// included, in no promised order.
 typedef struct OsFindData {
     unsigned long attributes; // Win32 attribute bits: 0x10 folder, 0x400 link
     char name[OS_PATH_BUFFER];
@@ -259,10 +277,12 @@ OsFindHandle OsFindFirst(const char *pattern, OsFindData *entry);
 int OsFindNext(OsFindHandle handle, OsFindData *entry);
 int OsFindClose(OsFindHandle handle);
 
-// Stream files (the runtime's fopen family). Modes as the runtime takes them:
-// "a+", "w+t", "r", "rb", "wb". Without "b" the stream is in text mode: a line
-// feed is written as CR LF and CR LF is read back as a line feed. Files are
-// opened shared with other readers and writers.
+// ---------------------------------------------------------------------------
+// Stream files (the runtime's fopen family; platform/<backend>/stream.cpp).
+// Modes as the runtime takes them: "a+", "w+t", "r", "rb", "wb". Without "b"
+// the stream is in text mode: a line feed is written as CR LF and CR LF is
+// read back as a line feed. Files are opened shared with other readers and
+// writers.
 typedef struct OsFileOpaque OsFile;
 OsFile *OsFopen(const char *path, const char *mode);
 // fgets: at most count - 1 characters up to and including a line feed.
@@ -275,9 +295,10 @@ int OsFflush(OsFile *file);
 // 0, or -1 when flushing or closing failed. The stream is gone either way.
 int OsFclose(OsFile *file);
 
-// Path identity (kernel32). Two spellings of one folder (8.3 names, "/",
-// "." and "..", trailing dots and spaces, another case) must be told apart
-// from two folders; these are the calls that can.
+// ---------------------------------------------------------------------------
+// Path identity (kernel32; platform/<backend>/identity.cpp). Two spellings of
+// one folder (8.3 names, "/", "." and "..", trailing dots and spaces, another
+// case) must be told apart from two folders; these are the calls that can.
 
 // GetFullPathNameW: path made absolute and canonical ("/" as "\", "." and
 // ".." applied, trailing dots and spaces cut as Windows cuts them) into out
@@ -305,12 +326,9 @@ int OsSameOpenFile(OsFile *a, OsFile *b);
 // Z). 1 when equal.
 int OsNamesEqualNoCase(const char *a, const char *b);
 
-// Waits the given number of milliseconds (Sleep). The simulated host only
-// counts the wait.
-void OsSleep(unsigned milliseconds);
-
 // ---------------------------------------------------------------------------
-// Shell path functions (shlwapi). path buffers hold OS_PATH_BUFFER bytes.
+// Shell path functions (shlwapi; platform/<backend>/shell_paths.cpp). path
+// buffers hold OS_PATH_BUFFER bytes.
 
 // PathAppendW: joins more onto path with exactly one backslash between them.
 // Non-zero on success; 0 (path unchanged) when the result would not fit.
@@ -329,12 +347,17 @@ int OsPathMatchSpec(const char *file, const char *spec);
 int OsPathStripToRoot(char *path);
 
 // ---------------------------------------------------------------------------
-// Clock and windows.
+// Clock, waits and windows (kernel32, user32;
+// platform/<backend>/clock_windows.cpp).
 
 typedef struct OsLocalTime {
     int hour, minute, second, milliseconds;
 } OsLocalTime;
 void OsGetLocalTime(OsLocalTime *time);
+
+// Waits the given number of milliseconds (Sleep). The simulated host only
+// counts the wait.
+void OsSleep(unsigned milliseconds);
 
 // A window handle as a number, as the application stores it in its settings.
 typedef uintptr_t OsWindow;
@@ -343,6 +366,7 @@ typedef uintptr_t OsWindow;
 int OsGetWindowText(OsWindow window, char *buffer, int count);
 
 // ---------------------------------------------------------------------------
-// Scratch memory, taken and given back within one call.
+// Scratch memory, taken and given back within one call
+// (platform/<backend>/memory.cpp).
 void *OsAlloc(size_t size);
 void OsFree(void *memory);

@@ -6,7 +6,6 @@
 
 static const char kAlphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-static const char kInvalidMarker[] = "#### Invalid ####";
 // "=" characters at the end of an encoding, by input length modulo 3.
 static const int kPadCount[3] = {0, 2, 1};
 
@@ -50,7 +49,7 @@ int DecodePassword(const char *text, char *out, size_t outSize)
     if (n == 0)
         return 0;
     if (n % 4 != 0) {
-        TextCopyWhole(out, outSize, kInvalidMarker);
+        TextCopyWhole(out, outSize, PASSWORD_INVALID_MARKER);
         return 0;
     }
     size_t length = 3 * (n / 4);

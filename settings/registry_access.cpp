@@ -4,16 +4,14 @@
 
 #include <string.h>
 
-static const char kInvalidMarker[] = "#### Invalid ####";
-
 // Replaces the Base64 text in scratch (capacity bytes) by the plain text.
 // 1 when it fitted, 0 when it did not; -1 when no memory could be had.
 static int DecodeInPlace(char *scratch, unsigned long capacity)
 {
     size_t n = strlen(scratch);
     size_t size = 3 * (n / 4) + 1;
-    if (size < sizeof kInvalidMarker)
-        size = sizeof kInvalidMarker;
+    if (size < sizeof PASSWORD_INVALID_MARKER)
+        size = sizeof PASSWORD_INVALID_MARKER;
     char *decoded = (char *)OsAlloc(size);
     if (decoded == NULL)
         return -1;

@@ -71,8 +71,10 @@ OsRootKey SettingRootKey(SettingId id);
 // out holds outSize bytes; an encoding that does not fit leaves out "" and
 // gives 0, else 1.
 int EncodePassword(const char *text, char *out, size_t outSize);
+// What DecodePassword gives for text that is no Base64.
+#define PASSWORD_INVALID_MARKER "#### Invalid ####"
 // The number of bytes decoded into out (terminated); for rejected input out
-// holds "#### Invalid ####" and the result is 0. out holds outSize bytes; a
+// holds PASSWORD_INVALID_MARKER and the result is 0. out holds outSize bytes; a
 // result that does not fit leaves out "" and gives 0. "=" and bytes outside
 // the alphabet count as 0.
 int DecodePassword(const char *text, char *out, size_t outSize);

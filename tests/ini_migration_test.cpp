@@ -80,8 +80,9 @@ protected:
 
 TEST_F(IniMigrationTest, CarriesEveryRowLogsItAndDeletesTheIniFile)
 {
-    if (HostIsSimulated())
+    if (HostIsSimulated()) {
         ASSERT_EQ(winIniState, "NY");
+    }
     WriteIni("[Email Setup]\r\nSMTPServer=mail.example.com\r\nSMTPPort=25\r\n"
              "[Microsoft Access]\r\nQIFFileLong=C:\\lwtest\\Import Files\\bank statement.qif\r\n"
              "QIFFile=C:\\lwtest\\IMPORT~1\\BANKST~1.QIF\r\nUser=Jo Smith\r\n"

@@ -234,8 +234,9 @@ TEST_F(LogTest, FailedCloseAfterWritingGivesMinusOne)
     // The upgrade export hands on its last line's result: a version 5 ends
     // the call right after the first lines.
     const HostExports &exports = HostGetExports();
-    if (exports.UpgradeToVersion5)
+    if (exports.UpgradeToVersion5) {
         EXPECT_EQ(exports.UpgradeToVersion5(5, "C:\\lwtest\\old"), -1);
+    }
     SetSwitch("");
     EXPECT_EQ(LogMessage(LOG_MODULE, "UpV5", LOG_INFO, "not even tried"), 0);
     RemoveLink(LogPath());

@@ -246,8 +246,9 @@ TEST_F(PlatformTest, NamesAreFoundWithoutRegardToCase)
     EXPECT_NE(OsMoveFile("C:\\lwtest\\Ledgerwick\\Accounts.LW", "C:\\lwtest\\Ledgerwick\\ACCOUNTS.LW"), 0)
         << OsGetLastError();
     EXPECT_EQ(HostReadFile("C:\\lwtest\\ledgerwick\\accounts.lw"), "ledgers");
-    if (HostIsSimulated()) // Windows takes the new spelling; Wine keeps the old one
+    if (HostIsSimulated()) { // Windows takes the new spelling; Wine keeps the old one
         EXPECT_EQ(HostList("C:\\lwtest\\Ledgerwick"), std::vector<std::string>{"ACCOUNTS.LW"});
+    }
 }
 
 // Look-ups in other letters keep up with every change to a folder, however
@@ -492,10 +493,12 @@ TEST_F(PlatformTest, MakeSureDirectoryPathSplitsAtBackslashesOnly)
         HostMakeFolder("C:\\lwtest");
         OsSetLastError(1234);
         EXPECT_EQ(OsMakeSureDirectoryPathExists(c.path), c.result);
-        if (c.error)
+        if (c.error) {
             EXPECT_EQ(OsGetLastError(), c.error);
-        if (c.made)
+        }
+        if (c.made) {
             EXPECT_TRUE(HostFolderExists(c.made));
+        }
         EXPECT_EQ(HostList("C:\\lwtest"), c.made ? std::vector<std::string>{"Fwd\\"} : std::vector<std::string>{});
     }
 }

@@ -117,8 +117,9 @@ protected:
         std::map<std::string, int> fates;
         for (const std::string &line : report.lines) {
             std::vector<std::string> f = SplitFields(line);
-            if (f[0] != "copied")
+            if (f[0] != "copied") {
                 EXPECT_EQ(++fates[PictureKey(f[1])], 1) << "a second line for " << f[1];
+            }
         }
         // The mask as the lines tell it.
         std::map<std::string, int> counts = SummaryCounts(report.summary);

@@ -516,8 +516,9 @@ TEST_F(UpgradeReportTest, PreviewAndRunAgreeOnADevicePathOldFolder)
         EXPECT_EQ(preview.lines, run.lines);
         EXPECT_EQ(preview.summary, run.summary);
         EXPECT_EQ(run.lines.size(), 1u);
-        if (!run.lines.empty())
+        if (!run.lines.empty()) {
             EXPECT_EQ(run.lines[0].compare(0, 5, "kept\t"), 0) << run.lines[0];
+        }
         // Refused: every file where it was.
         EXPECT_EQ(HostReadFile(Old("Accounts.LW")), Bytes("accounts"));
         EXPECT_EQ(HostReadFile(Old("ledgerwick.exe")), Bytes("ledgerwick.exe"));
@@ -591,8 +592,9 @@ TEST_F(UpgradeReportTest, NothingToDo)
         SCOPED_TRACE(c.name);
         Fresh();
         LayOutOldInstallation();
-        if (c.runBefore)
+        if (c.runBefore) {
             ASSERT_EQ(UpgradeEx(4, kOld, 0, ""), kCarried | kSettings);
+        }
         for (unsigned flags : {kPreview, 0u}) {
             EXPECT_EQ(UpgradeEx(c.version, kOld, flags, kReport), c.mask);
             ReportFile report = ReadReport(kReport);

@@ -254,8 +254,9 @@ void ExpectBlock(const std::vector<LogEntry> &run, const std::string &section, b
     SCOPED_TRACE("block of " + section);
     ASSERT_FALSE(run.empty());
     EXPECT_EQ(run.front().section, section);
-    if (started)
+    if (started) {
         EXPECT_EQ(run.front().message, "----## Started ##----");
+    }
     for (const LogEntry &e : run)
         EXPECT_TRUE(e.section == section || (engine && IsEngine(e.section))) << e;
     if (finished) {
@@ -745,15 +746,17 @@ TEST_F(UpgradeTest, OverLongOldFolderArgumentIsLeftAlone)
     // would be removed as empty.
     HostMakeFolder(prefix);
     const bool cutFolderMade = OsCreateDirectory(cut.c_str()) != 0;
-    if (HostIsSimulated())
+    if (HostIsSimulated()) {
         ASSERT_TRUE(cutFolderMade);
+    }
 
     EXPECT_EQ(Upgrade(4, argument.c_str()), 0);
 
     EXPECT_EQ(Snapshot(kOld), before);
     EXPECT_FALSE(HostFolderExists(kOldRenamed));
-    if (cutFolderMade)
+    if (cutFolderMade) {
         EXPECT_EQ(HostList(prefix), std::vector<std::string>{cut.substr(prefix.size()) + "\\"});
+    }
     std::vector<LogEntry> entries = ReadLogEntries();
     std::vector<std::string> driver = Driver(entries);
     ASSERT_GE(driver.size(), 5u);
@@ -806,8 +809,9 @@ TEST_F(UpgradeTest, RenameTargetThatDoesNotFitLeavesTheFolderInPlace)
         }
         EXPECT_TRUE(HostFolderExists(folder));
         EXPECT_FALSE(HostFolderExists(folder.substr(0, 255) + " OLD"));
-        if (withFile)
+        if (withFile) {
             EXPECT_EQ(HostReadFile(folder + "\\zz"), "keep");
+        }
         EXPECT_EQ(HostList("C:\\lwtest"), std::vector<std::string>{folder.substr(prefix.size()) + "\\"});
         ASSERT_GE(driver.size(), 3u);
         EXPECT_EQ(std::vector<std::string>(driver.end() - 2, driver.end()),

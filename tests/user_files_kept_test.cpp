@@ -90,11 +90,13 @@ void ExpectEveryFileKept(const Files &before, const std::vector<std::string> &pl
 void ExpectSettingsNameWhatExists()
 {
     std::string data = HostSettingText("DatafilePath");
-    if (!data.empty())
+    if (!data.empty()) {
         EXPECT_TRUE(HostFolderExists(data)) << "DatafilePath names a folder that is not there: " << data;
+    }
     std::string last = HostSettingText("LastLedgerwickOpenedInDataFolder");
-    if (!last.empty())
+    if (!last.empty()) {
         EXPECT_TRUE(HostFileExists(last)) << "the last data file setting names nothing: " << last;
+    }
 }
 
 std::string ShortPath(const std::string &path)
@@ -293,8 +295,9 @@ struct Sentinels {
     {
         for (const auto &file : files) {
             EXPECT_TRUE(HostFileExists(file.first)) << file.first;
-            if (HostFileExists(file.first))
+            if (HostFileExists(file.first)) {
                 EXPECT_EQ(HostReadFile(file.first), file.second) << file.first;
+            }
         }
     }
     ~Sentinels()
@@ -446,8 +449,9 @@ TEST_F(UserFilesKeptTest, DataFileThatCouldNotBeCarriedStaysNamedByTheSettings)
         EXPECT_TRUE(LogHas(entries, "TransferUserFiles",
                            "ERROR Not Carried: " + Join(old, "Accounts.LW") +
                                ", no identical copy in new datafile folder, kept under its name"));
-        if (differentFileInData)
+        if (differentFileInData) {
             EXPECT_EQ(HostReadFile(Join(data, "Accounts.LW")), Bytes("someone else's books"));
+        }
     }
 }
 

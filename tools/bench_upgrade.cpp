@@ -71,6 +71,14 @@ UpgradeFn g_upgrade;
 UpgradeExFn g_upgradeEx;
 DeleteLogFn g_deleteLog;
 
+// An export of the DLL as its own type. The step through void (*)(void), the
+// type that stands for any function, keeps GCC from warning of a cast
+// between unrelated function types.
+template <typename Fn> Fn Export(HMODULE dll, const char *name)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(GetProcAddress(dll, name)));
+}
+
 void RemoveTree(const std::string &path)
 {
     WIN32_FIND_DATAA e;
@@ -233,9 +241,9 @@ bool Setup()
         fprintf(stderr, "LoadLibrary(Upgrade.dll) failed: %lu\n", GetLastError());
         return false;
     }
-    g_upgrade = (UpgradeFn)GetProcAddress(dll, "LedgerwickInstaller_UpgradeToVersion5");
-    g_upgradeEx = (UpgradeExFn)GetProcAddress(dll, "LedgerwickInstaller_UpgradeToVersion5ExW");
-    g_deleteLog = (DeleteLogFn)GetProcAddress(dll, "DeleteLogFile");
+    g_upgrade = Export<UpgradeFn>(dll, "LedgerwickInstaller_UpgradeToVersion5");
+    g_upgradeEx = Export<UpgradeExFn>(dll, "LedgerwickInstaller_UpgradeToVersion5ExW");
+    g_deleteLog = Export<DeleteLogFn>(dll, "DeleteLogFile");
     char docs[MAX_PATH];
     SHGetSpecialFolderPathA(NULL, docs, 5 /* CSIDL_PERSONAL */, TRUE);
     g_data = std::string(docs) + "\\Ledgerwick Data";

@@ -10,6 +10,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+void OsSetLastError(unsigned long error)
+{
+    g_sim.lastError = error;
+}
+
+unsigned long OsGetLastError(void)
+{
+    return g_sim.lastError;
+}
+
 static int Fail(unsigned long error)
 {
     SimSetLastError(error);

@@ -1,9 +1,116 @@
-// Identity of files on the simulated host: the POSIX device and inode behind
-// a Windows path, names compared as the host compares them, and waits that
-// only count.
+// Path identity on the simulated host: the canonical and long forms of a
+// path, the POSIX device and inode behind a path or an open stream, and
+// names compared as the host compares them.
 #include "sim_internal.h"
 
+#include <stdio.h>
+#include <string.h>
 #include <sys/stat.h>
+
+static int IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+int OsGetFullPathName(const char *path, char *out)
+{
+    SimCountCall(SIM_OP_GET_FULL_PATH_NAME, 0);
+    if (!out)
+        return 0;
+    out[0] = '\0';
+    // "\\?\" turns off the parsing: the path is given back as it is.
+    if (path && SimIsDeviceDrivePath(path) && path[2] == '?') {
+        if (TextCopyPath(out, path))
+            return 1;
+        SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    const char *rest = NULL;
+    char full[2 * OS_PATH_BUFFER];
+    SimComponent parts[SIM_MAX_COMPONENTS];
+    int count = 0, emptied = 0;
+    // Relative and drive-relative paths would need a current folder, which
+    // the simulated host does not keep.
+    if (!path || !SimRootText(path, full, sizeof full, &rest) || (path[1] == ':' && !IsSeparator(path[2])) ||
+        !SimSplitComponents(rest, parts, &count, &emptied)) {
+        SimSetLastError(SIM_ERROR_INVALID_NAME);
+        return 0;
+    }
+    for (size_t i = 0; full[i]; i++)
+        if (full[i] == '/')
+            full[i] = '\\';
+    for (int i = 0; i < count; i++) {
+        size_t have = strlen(full);
+        if (have + parts[i].length + 2 >= sizeof full)
+            break;
+        memcpy(full + have, parts[i].text, parts[i].length);
+        full[have + parts[i].length] = '\0';
+        if (i + 1 < count)
+            TextAppend(full, sizeof full, "\\");
+    }
+    size_t length = strlen(path);
+    if (count > 0 && (IsSeparator(path[length - 1]) || emptied))
+        TextAppend(full, sizeof full, "\\");
+    if (!TextCopyPath(out, full)) {
+        SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    return 1;
+}
+
+int OsGetLongPathName(const char *path, char *out)
+{
+    SimCountCall(SIM_OP_GET_LONG_PATH_NAME, 0);
+    if (!out)
+        return 0;
+    out[0] = '\0';
+    SimPath p;
+    unsigned long error;
+    if (!path || !SimResolve(path, &p, &error)) {
+        SimSetLastError(path ? error : OS_ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (!p.exists) {
+        SimSetLastError(SimMissingError(&p));
+        return 0;
+    }
+    // The resolved POSIX path holds every component as it is on disk; the
+    // part below the volume's folder is the long form.
+    char base[SIM_POSIX_MAX];
+    if (p.letter)
+        TextFormat(base, sizeof base, "%s/drives/%c", g_sim.root, p.letter);
+    else
+        TextCopy(base, sizeof base, "");
+    const char *rest = NULL;
+    char full[2 * OS_PATH_BUFFER];
+    if (!SimRootText(path, full, sizeof full, &rest))
+        return 0;
+    const char *below = p.posix;
+    if (p.letter) {
+        below = p.posix + strlen(base);
+    } else {
+        // <root>/unc/server/share
+        below = p.posix + strlen(g_sim.root) + 5;
+        for (int slashes = 0; *below && slashes < 2; below++)
+            if (*below == '/')
+                slashes++;
+        below--;
+    }
+    if (*below == '/')
+        below++;
+    size_t have = strlen(full);
+    for (const char *c = below; *c && have + 1 < sizeof full; c++)
+        full[have++] = *c == '/' ? '\\' : *c;
+    full[have] = '\0';
+    size_t length = strlen(path);
+    if (!p.isRoot && IsSeparator(path[length - 1]))
+        TextAppend(full, sizeof full, "\\");
+    if (!TextCopyPath(out, full)) {
+        SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    return 1;
+}
 
 // The device and inode behind a path, following its links as CreateFile
 // does. 0 with the last error set when it can't be reached.
@@ -31,6 +138,21 @@ int OsSameFile(const char *a, const char *b)
     if (!FileIdentity(a, &first) || !FileIdentity(b, &second))
         return -1;
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+int OsSameOpenFile(OsFile *a, OsFile *b)
+{
+    SimCountCall(SIM_OP_SAME_FILE, 0);
+    const char *pathA, *pathB;
+    FILE *first = SimStreamOf(a, &pathA), *second = SimStreamOf(b, &pathB);
+    if (!first || !second)
+        return -1;
+    if (SimFaultHit(SIM_OP_SAME_FILE, 0, pathA, pathB))
+        return -1;
+    struct stat firstStat, secondStat;
+    if (fstat(fileno(first), &firstStat) != 0 || fstat(fileno(second), &secondStat) != 0)
+        return -1;
+    return firstStat.st_dev == secondStat.st_dev && firstStat.st_ino == secondStat.st_ino;
 }
 
 // The next code point of UTF-8 text; a stray byte stands for itself, so
@@ -100,23 +222,4 @@ int OsNamesEqualNoCase(const char *a, const char *b)
         if (SimFoldCodePoint(SimNextCodePoint(&left)) != SimFoldCodePoint(SimNextCodePoint(&right)))
             return 0;
     return *left == '\0' && *right == '\0';
-}
-
-void OsSleep(unsigned milliseconds)
-{
-    SimCountCall(SIM_OP_SLEEP, 0);
-    g_sim.slept += milliseconds;
-    if (g_sim.sleepHook != NULL)
-        g_sim.sleepHook(g_sim.sleepHookContext);
-}
-
-unsigned long SimSleptMilliseconds(void)
-{
-    return g_sim.slept;
-}
-
-void SimSetSleepHook(SimHook hook, void *context)
-{
-    g_sim.sleepHook = hook;
-    g_sim.sleepHookContext = context;
 }

@@ -7,6 +7,7 @@
 #include "platform/sim_host.h"
 
 #include <stddef.h>
+#include <stdio.h>
 #include <sys/stat.h>
 
 #define SIM_POSIX_MAX 4096
@@ -150,8 +151,31 @@ typedef struct SimPath {
 // the path is malformed, too long or has no root on this host.
 int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error);
 
+// The names of a path below its root, as the Win32 parser leaves them.
+#define SIM_MAX_COMPONENTS 128
+typedef struct SimComponent {
+    const char *text;
+    size_t length;
+} SimComponent;
+
+// Splits the part after the root into names, applying "." and "..", and the
+// Win32 trimming of trailing dots and spaces on the last name. That name is
+// the last one left once ".." has been applied ("C:\a\x. \b\.." is "C:\a\x"),
+// and is trimmed only where the path does not end in a separator; *emptied
+// tells that it was all dots and spaces and went ("C:\a\...." is "C:\a\").
+// 0 for a name Windows refuses or more names than parts holds.
+int SimSplitComponents(const char *rest, SimComponent *parts, int *count, int *emptied);
+// "\\?\C:\" or "\\.\C:\": a drive's folder reached through the device
+// namespace, as Wine and Windows reach it. The bare volume ("\\?\C:") is
+// no folder and stays unsimulated.
+int SimIsDeviceDrivePath(const char *path);
+// The root as Windows writes it: "C:\\" or "\\\\server\\share\\" as written,
+// into out, with *rest set to the text after it. 0 when the path has no
+// such root or it does not fit.
+int SimRootText(const char *path, char *out, size_t size, const char **rest);
+
 // A name in a POSIX folder without regard to case, from the folder's index
-// (platform/sim/name_index.cpp); the spelling on disk into out. 1 or 0.
+// (platform/sim/host_name_index.cpp); the spelling on disk into out. 1 or 0.
 int SimFindNameNoCase(const char *folder, const char *name, size_t length, char *out, size_t outSize);
 // SimResolve's note that an entry of folder may be about to change.
 void SimNoteName(const char *folder, const char *name);
@@ -209,3 +233,7 @@ void SimCountScan(void);
 // Win32 error.
 unsigned long SimCopyPosixFile(const char *from, const char *toFolder, const char *to,
                                const struct stat *fromStat);
+
+// The C stream behind an open file of the host, with the path it was opened
+// by in *path; null for anything else (platform/sim/stream.cpp).
+FILE *SimStreamOf(OsFile *file, const char **path);

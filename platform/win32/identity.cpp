@@ -130,8 +130,3 @@ int OsNamesEqualNoCase(const char *a, const char *b)
     // NTFS folds case by its upcase table, which ordinal ignore-case follows.
     return CompareStringOrdinal(left, leftLength - 1, right, rightLength - 1, TRUE) == CSTR_EQUAL;
 }
-
-void OsSleep(unsigned milliseconds)
-{
-    Sleep(milliseconds);
-}

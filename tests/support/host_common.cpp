@@ -76,8 +76,9 @@ void HostWriteFile(const std::string &path, const std::string &bytes)
         HostMakeFolder(path.substr(0, slash));
     OsFile *file = OsFopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr) << path;
-    if (!bytes.empty())
+    if (!bytes.empty()) {
         EXPECT_EQ(OsFwrite(bytes.data(), 1, bytes.size(), file), bytes.size()) << path;
+    }
     EXPECT_EQ(OsFclose(file), 0) << path;
 }
 

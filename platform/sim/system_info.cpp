@@ -1,5 +1,5 @@
-// GetPrivateProfileStringA on the simulated host, with the rules of the real
-// one: section and key names compared without regard to case and trimmed,
+// Drive types, the Windows folder and INI files on the simulated host.
+// GetPrivateProfileStringA follows the rules of the real one: section and key names compared without regard to case and trimmed,
 // values trimmed of surrounding blanks and of one pair of matching quotes,
 // only the first section of a name searched, the default stripped of
 // trailing spaces, and a bare file name looked up in the Windows folder.
@@ -8,6 +8,53 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+static int IsLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// GetDriveTypeA takes a root only: "C:\" (or "C:"), "\\server\share\".
+unsigned OsGetDriveType(const char *root)
+{
+    SimCountCall(SIM_OP_GET_DRIVE_TYPE, 0);
+    if (!SimEnsureHost())
+        return OS_DRIVE_NO_ROOT_DIR;
+    if (!root)
+        return g_sim.driveType['C' - 'A'];
+    size_t n = strlen(root);
+    if (IsLetter(root[0]) && root[1] == ':' && (n == 2 || (n == 3 && (root[2] == '\\' || root[2] == '/')))) {
+        char letter = root[0] >= 'a' ? (char)(root[0] - 'a' + 'A') : root[0];
+        return g_sim.driveType[letter - 'A'];
+    }
+    if ((root[0] == '\\' || root[0] == '/') && (root[1] == '\\' || root[1] == '/')) {
+        // A share root: server and share, a trailing separator at most.
+        int separators = 0;
+        for (size_t i = 2; i < n; i++)
+            if (root[i] == '\\' || root[i] == '/')
+                separators++;
+        int trailing = root[n - 1] == '\\' || root[n - 1] == '/';
+        if (separators == 1 || (separators == 2 && trailing)) {
+            SimPath p;
+            unsigned long error;
+            if (SimResolve(root, &p, &error) && p.isRoot)
+                return OS_DRIVE_REMOTE;
+        }
+    }
+    return OS_DRIVE_NO_ROOT_DIR;
+}
+
+unsigned OsGetWindowsDirectory(char *buffer, unsigned size)
+{
+    SimCountCall(SIM_OP_GET_WINDOWS_DIRECTORY, 0);
+    if (!SimEnsureHost() || !g_sim.windowsDirAvailable)
+        return 0;
+    unsigned length = (unsigned)strlen(g_sim.windowsDir);
+    if (!buffer || size < length + 1)
+        return length + 1;
+    memcpy(buffer, g_sim.windowsDir, length + 1);
+    return length;
+}
 
 static int IsBlank(char c)
 {

@@ -38,16 +38,6 @@ void SimSetLastError(unsigned long error)
     g_sim.lastError = error;
 }
 
-void OsSetLastError(unsigned long error)
-{
-    g_sim.lastError = error;
-}
-
-unsigned long OsGetLastError(void)
-{
-    return g_sim.lastError;
-}
-
 unsigned long SimErrorFromErrno(int error)
 {
     switch (error) {

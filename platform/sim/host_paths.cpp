@@ -10,13 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#define MAX_COMPONENTS 128
-
-typedef struct Component {
-    const char *text;
-    size_t length;
-} Component;
-
 static int IsSeparator(char c)
 {
     return c == '\\' || c == '/';
@@ -42,12 +35,7 @@ static int ValidName(const char *text, size_t length)
     return 1;
 }
 
-// Splits the part after the root into names, applying "." and "..", and the
-// Win32 trimming of trailing dots and spaces on the last name. That name is
-// the last one left once ".." has been applied ("C:\a\x. \b\.." is "C:\a\x"),
-// and is trimmed only where the path does not end in a separator; *emptied
-// tells that it was all dots and spaces and went ("C:\a\...." is "C:\a\").
-static int SplitComponents(const char *rest, Component *parts, int *count, int *emptied)
+int SimSplitComponents(const char *rest, SimComponent *parts, int *count, int *emptied)
 {
     int n = 0;
     const char *p = rest;
@@ -73,7 +61,7 @@ static int SplitComponents(const char *rest, Component *parts, int *count, int *
             length--;
         if (!ValidName(start, length))
             return 0;
-        if (n >= MAX_COMPONENTS)
+        if (n >= SIM_MAX_COMPONENTS)
             return 0;
         parts[n].text = start;
         parts[n].length = length;
@@ -81,7 +69,7 @@ static int SplitComponents(const char *rest, Component *parts, int *count, int *
     }
     size_t restLength = strlen(rest);
     if (n > 0 && !(restLength > 0 && IsSeparator(rest[restLength - 1]))) {
-        Component *final = &parts[n - 1];
+        SimComponent *final = &parts[n - 1];
         while (final->length > 0 && (final->text[final->length - 1] == '.' || final->text[final->length - 1] == ' '))
             final->length--;
         if (final->length == 0) {
@@ -181,10 +169,7 @@ static const SimShare *FindShare(const char *server, size_t serverLength, const 
     return NULL;
 }
 
-// "\\?\C:\" or "\\.\C:\": a drive's folder reached through the device
-// namespace, as Wine and Windows reach it. The bare volume ("\\?\C:") is
-// no folder and stays unsimulated.
-static int DeviceDrivePath(const char *path)
+int SimIsDeviceDrivePath(const char *path)
 {
     return IsSeparator(path[0]) && IsSeparator(path[1]) && (path[2] == '?' || path[2] == '.') && path[3] == '\\' &&
            IsLetter(path[4]) && path[5] == ':' && path[6] == '\\';
@@ -195,7 +180,7 @@ static int ResolveRoot(const char *path, SimPath *out, const char **rest, unsign
 {
     // The simulated host also applies "." and ".." after "\\?\", which
     // Windows would take as names; no caller relies on either.
-    if (DeviceDrivePath(path))
+    if (SimIsDeviceDrivePath(path))
         path += 4;
     if (IsLetter(path[0]) && path[1] == ':') {
         char letter = Upper(path[0]);
@@ -272,9 +257,9 @@ int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error)
     const char *rest = NULL;
     if (!ResolveRoot(windowsPath, out, &rest, error))
         return 0;
-    Component parts[MAX_COMPONENTS];
+    SimComponent parts[SIM_MAX_COMPONENTS];
     int count = 0, emptied;
-    if (!SplitComponents(rest, parts, &count, &emptied)) {
+    if (!SimSplitComponents(rest, parts, &count, &emptied)) {
         *error = SIM_ERROR_INVALID_NAME;
         return 0;
     }
@@ -444,10 +429,9 @@ int SimCreateFolders(const char *windowsPath)
     return 1;
 }
 
-// The root as Windows writes it: "C:\\" or "\\\\server\\share\\" as written.
-static int RootText(const char *path, char *out, size_t size, const char **rest)
+int SimRootText(const char *path, char *out, size_t size, const char **rest)
 {
-    if (DeviceDrivePath(path)) {
+    if (SimIsDeviceDrivePath(path)) {
         *rest = path + 6;
         return TextFormat(out, size, "\\\\%c\\%c:\\", path[2], path[4]);
     }
@@ -472,106 +456,6 @@ static int RootText(const char *path, char *out, size_t size, const char **rest)
     return 0;
 }
 
-int OsGetFullPathName(const char *path, char *out)
-{
-    SimCountCall(SIM_OP_GET_FULL_PATH_NAME, 0);
-    if (!out)
-        return 0;
-    out[0] = '\0';
-    // "\\?\" turns off the parsing: the path is given back as it is.
-    if (path && DeviceDrivePath(path) && path[2] == '?') {
-        if (TextCopyPath(out, path))
-            return 1;
-        SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);
-        return 0;
-    }
-    const char *rest = NULL;
-    char full[2 * OS_PATH_BUFFER];
-    Component parts[MAX_COMPONENTS];
-    int count = 0, emptied = 0;
-    // Relative and drive-relative paths would need a current folder, which
-    // the simulated host does not keep.
-    if (!path || !RootText(path, full, sizeof full, &rest) || (path[1] == ':' && !IsSeparator(path[2])) ||
-        !SplitComponents(rest, parts, &count, &emptied)) {
-        SimSetLastError(SIM_ERROR_INVALID_NAME);
-        return 0;
-    }
-    for (size_t i = 0; full[i]; i++)
-        if (full[i] == '/')
-            full[i] = '\\';
-    for (int i = 0; i < count; i++) {
-        size_t have = strlen(full);
-        if (have + parts[i].length + 2 >= sizeof full)
-            break;
-        memcpy(full + have, parts[i].text, parts[i].length);
-        full[have + parts[i].length] = '\0';
-        if (i + 1 < count)
-            TextAppend(full, sizeof full, "\\");
-    }
-    size_t length = strlen(path);
-    if (count > 0 && (IsSeparator(path[length - 1]) || emptied))
-        TextAppend(full, sizeof full, "\\");
-    if (!TextCopyPath(out, full)) {
-        SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);
-        return 0;
-    }
-    return 1;
-}
-
-int OsGetLongPathName(const char *path, char *out)
-{
-    SimCountCall(SIM_OP_GET_LONG_PATH_NAME, 0);
-    if (!out)
-        return 0;
-    out[0] = '\0';
-    SimPath p;
-    unsigned long error;
-    if (!path || !SimResolve(path, &p, &error)) {
-        SimSetLastError(path ? error : OS_ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (!p.exists) {
-        SimSetLastError(SimMissingError(&p));
-        return 0;
-    }
-    // The resolved POSIX path holds every component as it is on disk; the
-    // part below the volume's folder is the long form.
-    char base[SIM_POSIX_MAX];
-    if (p.letter)
-        TextFormat(base, sizeof base, "%s/drives/%c", g_sim.root, p.letter);
-    else
-        TextCopy(base, sizeof base, "");
-    const char *rest = NULL;
-    char full[2 * OS_PATH_BUFFER];
-    if (!RootText(path, full, sizeof full, &rest))
-        return 0;
-    const char *below = p.posix;
-    if (p.letter) {
-        below = p.posix + strlen(base);
-    } else {
-        // <root>/unc/server/share
-        below = p.posix + strlen(g_sim.root) + 5;
-        for (int slashes = 0; *below && slashes < 2; below++)
-            if (*below == '/')
-                slashes++;
-        below--;
-    }
-    if (*below == '/')
-        below++;
-    size_t have = strlen(full);
-    for (const char *c = below; *c && have + 1 < sizeof full; c++)
-        full[have++] = *c == '/' ? '\\' : *c;
-    full[have] = '\0';
-    size_t length = strlen(path);
-    if (!p.isRoot && IsSeparator(path[length - 1]))
-        TextAppend(full, sizeof full, "\\");
-    if (!TextCopyPath(out, full)) {
-        SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);
-        return 0;
-    }
-    return 1;
-}
-
 int SimShortPath(const char *windowsPath, char *out, size_t outSize)
 {
     char longPath[OS_PATH_BUFFER];
@@ -579,7 +463,7 @@ int SimShortPath(const char *windowsPath, char *out, size_t outSize)
         return 0;
     const char *rest = NULL;
     char full[2 * OS_PATH_BUFFER];
-    if (!RootText(longPath, full, sizeof full, &rest))
+    if (!SimRootText(longPath, full, sizeof full, &rest))
         return 0;
     while (*rest) {
         while (IsSeparator(*rest))

@@ -214,19 +214,6 @@ unsigned long SimFaultsFired(void)
     return g_sim.faultsFired;
 }
 
-void *OsAlloc(size_t size)
-{
-    SimCountCall(SIM_OP_ALLOC, 0);
-    if (SimFaultHit(SIM_OP_ALLOC, 0, NULL, NULL))
-        return NULL;
-    return malloc(size ? size : 1);
-}
-
-void OsFree(void *memory)
-{
-    free(memory);
-}
-
 void SimCountCall(SimOperation operation, int mutating)
 {
     if (operation >= 0 && operation < SIM_OP_COUNT)

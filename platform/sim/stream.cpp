@@ -91,17 +91,12 @@ static int Valid(OsFile *file)
     return file && file->magic == STREAM_MAGIC;
 }
 
-int OsSameOpenFile(OsFile *a, OsFile *b)
+FILE *SimStreamOf(OsFile *file, const char **path)
 {
-    SimCountCall(SIM_OP_SAME_FILE, 0);
-    if (!Valid(a) || !Valid(b))
-        return -1;
-    if (SimFaultHit(SIM_OP_SAME_FILE, 0, a->path, b->path))
-        return -1;
-    struct stat first, second;
-    if (fstat(fileno(a->fp), &first) != 0 || fstat(fileno(b->fp), &second) != 0)
-        return -1;
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    if (!Valid(file))
+        return NULL;
+    *path = file->path;
+    return file->fp;
 }
 
 // C streams need a positioning call between reading and writing.

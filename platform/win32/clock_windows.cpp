@@ -1,4 +1,4 @@
-// The clock, window titles and scratch memory through kernel32 and user32.
+// The clock, waits and window titles through kernel32 and user32.
 #include "platform/platform.h"
 
 #include "platform/win32/wide.h"
@@ -45,13 +45,7 @@ int OsGetWindowText(OsWindow window, char *buffer, int count)
     return (int)length;
 }
 
-void *OsAlloc(size_t size)
+void OsSleep(unsigned milliseconds)
 {
-    return HeapAlloc(GetProcessHeap(), 0, size);
-}
-
-void OsFree(void *memory)
-{
-    if (memory != NULL)
-        HeapFree(GetProcessHeap(), 0, memory);
+    Sleep(milliseconds);
 }
