@@ -133,7 +133,7 @@ static int ProcessFolder(EngineCall *call)
     int affected = 0;
     do {
         affected += ProcessEntry(call, &entry);
-    } while (PvFindNext(find, &entry) == 0);
+    } while (!PvCancelled() && PvFindNext(find, &entry) == 0);
     PvFindClose(find);
     return affected;
 }

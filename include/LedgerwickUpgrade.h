@@ -42,6 +42,7 @@ int LEDGERWICK_UPGRADE_API LedgerwickInstaller_UpgradeToVersion5W(int previousVe
 #define LEDGERWICK_UPGRADE_SETTINGS 4      /* settings carried over or repointed */
 #define LEDGERWICK_UPGRADE_FAILED 8        /* an operation failed, or the old folder was refused */
 #define LEDGERWICK_UPGRADE_NOTHING_TO_DO 16 /* previous version 5 or later, or no old folder */
+#define LEDGERWICK_UPGRADE_CANCELLED 32    /* the progress callback said stop (ProgressW only) */
 /* flags */
 #define LEDGERWICK_UPGRADE_PREVIEW 1u /* change nothing; report what the run would do */
 
@@ -61,6 +62,37 @@ int LEDGERWICK_UPGRADE_API LedgerwickInstaller_UpgradeToVersion5ExW(int previous
                                                                     const wchar_t *reportPath);
 
 /* 1 when the application's main window is open, else 0. */
+/* The callback of LedgerwickInstaller_UpgradeToVersion5ProgressW, stdcall
+ * on 32-bit Windows as the exports are: done and total are units of work (a
+ * file copied weighs one unit and one for each 64 KB, every other change
+ * one), item the path being worked on or a phase ("Counting", "Starting",
+ * "Finished"). While total is 0 the work is still being counted, before
+ * anything changes; from the first call with a total, the total stays, done
+ * never goes back, and a run not stopped ends with one call where done is
+ * the total. Calls come about every 50 ms of work, from the calling thread.
+ * Return non-zero to go on, 0 to stop: the operation in hand is finished,
+ * nothing more is changed, the log and the report are closed, and the
+ * result has LEDGERWICK_UPGRADE_CANCELLED. A later call carries on from
+ * where the stopped one left off and ends as an uninterrupted one would. */
+#if defined(_WIN32)
+#define LEDGERWICK_UPGRADE_CALLBACK __stdcall
+#else
+#define LEDGERWICK_UPGRADE_CALLBACK
+#endif
+typedef int(LEDGERWICK_UPGRADE_CALLBACK *LedgerwickProgressCallback)(void *context, unsigned long long done,
+                                                                     unsigned long long total, const wchar_t *item);
+
+/* LedgerwickInstaller_UpgradeToVersion5ExW with progress and cancel: the
+ * same flags, report and result, and callback (may be NULL: then exactly
+ * ExW) is called with context as described above. The work is counted
+ * first by a preview, so the call takes a little longer than ExW. */
+int LEDGERWICK_UPGRADE_API LedgerwickInstaller_UpgradeToVersion5ProgressW(int previousVersion,
+                                                                          const wchar_t *oldInstallPath,
+                                                                          unsigned flags,
+                                                                          const wchar_t *reportPath,
+                                                                          LedgerwickProgressCallback callback,
+                                                                          void *context);
+
 int LEDGERWICK_UPGRADE_API LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning(void);
 
 /* Reads the list file's first "Source: " line and stores the file name it

@@ -95,6 +95,11 @@ char *TextFromWideArgument(const wchar_t *text, int *bad);
 // valid text. A null text gives "".
 int OsWideToUtf8(const wchar_t *text, char *out, size_t capacity);
 
+// UTF-8 text as wide text (for a caller's callback) into out (capacity
+// units, terminator included). 1, or 0 with out empty when it does not fit;
+// a stray byte becomes U+FFFD.
+int OsUtf8ToWide(const char *text, wchar_t *out, size_t capacity);
+
 // Text in the system's ANSI code page (an ANSI export's argument) as UTF-8.
 // 1, or 0 with out "" when it does not fit.
 int OsAnsiToUtf8(const char *text, char *out, size_t capacity);
@@ -121,6 +126,7 @@ int OsUtf8ToAnsi(const char *text, char *out, size_t capacity, int *lossy);
 #define OS_ERROR_DIR_NOT_EMPTY 145
 #define OS_ERROR_ALREADY_EXISTS 183
 #define OS_ERROR_MORE_DATA 234
+#define OS_ERROR_CANCELLED 1223
 
 #define OS_REG_NONE 0
 #define OS_REG_SZ 1
@@ -354,6 +360,11 @@ typedef struct OsLocalTime {
     int hour, minute, second, milliseconds;
 } OsLocalTime;
 void OsGetLocalTime(OsLocalTime *time);
+
+// Milliseconds since some fixed moment (GetTickCount64), for pacing. The
+// simulated host's clock moves 100 ms at each reading (and by every wait),
+// so what is paced by it comes at a known rhythm.
+unsigned long long OsGetTickCount(void);
 
 // Waits the given number of milliseconds (Sleep). The simulated host only
 // counts the wait.

@@ -29,6 +29,20 @@ static int InAFolder(const char *path)
     return PlanForm(path, parent) && PathToParent(parent) && PlannedFolder(parent);
 }
 
+// Counts an operation on path; a copy weighs its bytes, which only the count
+// asks for.
+static void Did(char operation, const char *path)
+{
+    // The operation's own error is what its caller asks for next.
+    unsigned long error = OsGetLastError();
+    unsigned long long bytes = 0;
+    OsFileFacts facts;
+    if (operation == 'C' && ProgressCounting() && PvGetFileFacts(path, &facts))
+        bytes = facts.size;
+    ProgressDid(operation, path, bytes);
+    OsSetLastError(error);
+}
+
 unsigned long PvGetFileAttributes(const char *path)
 {
     return Planning() ? PlanAttributes(path) : OsGetFileAttributes(path);
@@ -55,15 +69,15 @@ int PvGetFileFacts(const char *path, OsFileFacts *facts)
 
 int PvSetFileAttributes(const char *path, unsigned long attributes)
 {
+    if (!ProgressMayChange())
+        return 0;
     if (!Planning())
         return OsSetFileAttributes(path, attributes);
     return PlannedThere(path) ? 1 : PlanRefuse(OS_ERROR_FILE_NOT_FOUND);
 }
 
-int PvDeleteFile(const char *path)
+static int PlanDelete(const char *path)
 {
-    if (!Planning())
-        return OsDeleteFile(path);
     if (!PlannedThere(path))
         return PlanRefuse(OS_ERROR_FILE_NOT_FOUND);
     if (PlannedFolder(path))
@@ -71,10 +85,17 @@ int PvDeleteFile(const char *path)
     return PlanRecord(PLAN_GONE, path, nullptr);
 }
 
-int PvCopyFile(const char *source, const char *destination)
+int PvDeleteFile(const char *path)
 {
-    if (!Planning())
-        return OsCopyFile(source, destination, 0);
+    if (!ProgressMayChange())
+        return 0;
+    int done = Planning() ? PlanDelete(path) : OsDeleteFile(path);
+    Did('D', path);
+    return done;
+}
+
+static int PlanCopy(const char *source, const char *destination)
+{
     if (!PlannedThere(source))
         return PlanRefuse(OS_ERROR_FILE_NOT_FOUND);
     if (!HasPath(destination) || PlannedFolder(source) || PlannedFolder(destination))
@@ -98,16 +119,31 @@ static int PlanMove(const char *source, const char *destination)
     return PlanRecord(PLAN_PRESENT, destination, source) && PlanRecord(PLAN_GONE, source, nullptr);
 }
 
+int PvCopyFile(const char *source, const char *destination)
+{
+    if (!ProgressMayChange())
+        return 0;
+    int done = Planning() ? PlanCopy(source, destination) : OsCopyFile(source, destination, 0);
+    Did('C', source);
+    return done;
+}
+
 int PvMoveFile(const char *source, const char *destination)
 {
-    return Planning() ? PlanMove(source, destination) : OsMoveFile(source, destination);
+    if (!ProgressMayChange())
+        return 0;
+    int done = Planning() ? PlanMove(source, destination) : OsMoveFile(source, destination);
+    Did('M', source);
+    return done;
 }
 
 int PvRename(const char *source, const char *destination)
 {
-    if (!Planning())
-        return OsRename(source, destination);
-    return PlanMove(source, destination) ? 0 : -1;
+    if (!ProgressMayChange())
+        return -1;
+    int result = Planning() ? (PlanMove(source, destination) ? 0 : -1) : OsRename(source, destination);
+    Did('R', source);
+    return result;
 }
 
 // Where MakeSureDirectoryPathExists starts making folders: after the root
@@ -141,10 +177,8 @@ static int PlanFolderMade(const char *path)
     return PlanRecord(PLAN_MADE, path, nullptr);
 }
 
-int PvMakeSureDirectoryPathExists(const char *path)
+static int PlanFolderChain(const char *path)
 {
-    if (!Planning())
-        return OsMakeSureDirectoryPathExists(path);
     // One CreateDirectory for each prefix that ends in a backslash. A
     // forward slash splits nothing here; CreateDirectory reads it, and then
     // the folder above it must already be there, as for any folder it makes.
@@ -165,15 +199,31 @@ int PvMakeSureDirectoryPathExists(const char *path)
     return 1;
 }
 
-int PvRemoveDirectory(const char *path)
+int PvMakeSureDirectoryPathExists(const char *path)
 {
-    if (!Planning())
-        return OsRemoveDirectory(path);
+    if (!ProgressMayChange())
+        return 0;
+    int done = Planning() ? PlanFolderChain(path) : OsMakeSureDirectoryPathExists(path);
+    Did('F', path);
+    return done;
+}
+
+static int PlanRemoveFolder(const char *path)
+{
     if (!PlannedFolder(path))
         return PlanRefuse(OS_ERROR_FILE_NOT_FOUND);
     if (!PlanFolderEmpty(path))
         return PlanRefuse(OS_ERROR_DIR_NOT_EMPTY);
     return PlanRecord(PLAN_GONE, path, nullptr);
+}
+
+int PvRemoveDirectory(const char *path)
+{
+    if (!ProgressMayChange())
+        return 0;
+    int done = Planning() ? PlanRemoveFolder(path) : OsRemoveDirectory(path);
+    Did('X', path);
+    return done;
 }
 
 int PvSHGetSpecialFolderPath(int csidl, char *path, int create)
@@ -183,9 +233,16 @@ int PvSHGetSpecialFolderPath(int csidl, char *path, int create)
 
 OsFile *PvFopen(const char *path, const char *mode)
 {
+    int reads = mode != nullptr && (strcmp(mode, "r") == 0 || strcmp(mode, "rb") == 0);
+    if (!reads && !ProgressMayChange())
+        return nullptr;
+    // A file written whole (the readme) is a step of the work; the log,
+    // appended to, is not.
+    if (mode != nullptr && mode[0] == 'w')
+        Did('W', path);
     if (!Planning())
         return OsFopen(path, mode);
-    if (mode == nullptr || (strcmp(mode, "r") != 0 && strcmp(mode, "rb") != 0)) {
+    if (!reads) {
         PlanRefuse(OS_ERROR_ACCESS_DENIED);
         return nullptr;
     }

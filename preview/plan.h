@@ -17,6 +17,14 @@ typedef enum PlanKind {
 // 1 while a preview runs.
 int Planning(void);
 
+// Progress: 0 (the last error ERROR_CANCELLED) once nothing may change.
+int ProgressMayChange(void);
+// 1 while the operations are being weighed.
+int ProgressCounting(void);
+// An operation (a letter naming its kind) on item was made; bytes weigh it
+// while counting.
+void ProgressDid(char operation, const char *item, unsigned long long bytes);
+
 // PathIdentityForm, with the forms of the folders asked about last kept.
 int PlanForm(const char *path, char *out);
 

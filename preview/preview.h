@@ -21,6 +21,24 @@ int PreviewBegin(int previewing);
 void PreviewEnd(void);
 
 // ---------------------------------------------------------------------------
+// Progress and cancel, for a call whose caller watches it. The work is the
+// operations that change something: each tells the sink, paced, how much of
+// the total is done and what it is working on (a path, or a phase name),
+// and the sink answers 0 to stop. From then on nothing changes: every
+// operation below that would is refused with ERROR_CANCELLED, and the steps
+// stop at the next PvCancelled.
+typedef int (*ProgressSink)(void *context, unsigned long long done, unsigned long long total, const char *item);
+// Begins counting (a preview of the call runs next): the sink hears a total
+// of 0 meanwhile. 1, or 0 when no memory could be had. A null sink: none.
+int ProgressBegin(ProgressSink sink, void *context);
+// The count is complete: the total is fixed, and the sink hears it.
+void ProgressCounted(void);
+// The call is over: a run not stopped ends exactly at the total.
+void ProgressEnd(void);
+// 1 once the sink has said stop.
+int PvCancelled(void);
+
+// ---------------------------------------------------------------------------
 // Path identity: the form paths are compared in. Full, canonical, long names
 // where the path exists, no trailing backslash but on a root ("C:\"). A path
 // through the device namespace ("\\?\C:\x") takes the form of the folder it

@@ -28,6 +28,8 @@ long PvRegOpenKey(OsRootKey root, const char *subKey, PvKey *key)
 
 long PvRegCreateKey(OsRootKey root, const char *subKey, PvKey *key)
 {
+    if (!ProgressMayChange())
+        return OS_ERROR_CANCELLED;
     if (Planning()) {
         // Creates nothing: a key that is not there yet reads as empty.
         OsKey real = nullptr;
@@ -63,6 +65,9 @@ long PvRegQueryValueEx(PvKey *key, const char *name, unsigned long *type, unsign
 long PvRegSetValueEx(PvKey *key, const char *name, unsigned long type, const unsigned char *data,
                      unsigned long size)
 {
+    if (!ProgressMayChange())
+        return OS_ERROR_CANCELLED;
+    ProgressDid('S', name, 0); // told as the phase "Settings"
     if (!Planning())
         return OsRegSetValueEx(key->real, name, type, data, size);
     return PlanWriteValue(key->root, key->subKey, name ? name : "", type, data, size) ? OS_ERROR_SUCCESS

@@ -123,6 +123,8 @@ static void RetireOldFolder(const char *oldPath, const char *newPath, int holdsU
         ReportDecision(REPORT_DELETED, oldPath, "", nullptr);
         return;
     }
+    if (PvCancelled())
+        return;
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath not empty, am cleaning up");
     if (RetryWhileInUse(RETRY_RENAME, oldPath, tempPath, UPV5)) {
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Renamed OLDPath to TempPath");
@@ -209,6 +211,45 @@ static void SettleOldFolder(const char *oldInstallPath, int unreadable, char *ol
         OsPathRemoveBackslash(oldPath);
 }
 
+// The end of a run the caller stopped: nothing more is done, and the log
+// says so; the report tells the folders as they stand.
+static int Cancelled(const char *newPath, const char *oldFolderNow)
+{
+    ReportFolders(newPath, oldFolderNow);
+    LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "Cancelled by the setup, the rest is left to the next run");
+    return LogMessage(LOG_MODULE, UPV5, LOG_INFO, "----## Finished ##----");
+}
+
+// Carries the user's files and retires the old folder, step by step. A stop
+// the caller asked for ends it between steps: what is done stays done, and
+// the next run carries on from there, as after a power cut.
+static void UpgradeOldFolder(int previousVersion, const char *oldPath, const char *newPath, const char *customPath,
+                             int dataFolderExisted, char *finalPath, char *keptFile, int *keepLastLW)
+{
+    MoveUserFiles(oldPath, newPath, customPath);
+    if (PvCancelled())
+        return;
+    // The data folder comes into being with the first file carried.
+    if (!dataFolderExisted)
+        PvRemoveDirectory(newPath);
+    int holdsUsersFolder = PathIsAtOrBelow(newPath, oldPath) ||
+                           (HasText(customPath) && PathIsAtOrBelow(customPath, oldPath));
+    if (previousVersion > 0) {
+        DeleteOldVersion(oldPath, newPath, customPath);
+        LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Deleted Old Version (OLDPath=%s)", oldPath);
+        if (PvCancelled())
+            return;
+        RemoveIcons();
+        LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Removed Old Icons");
+        if (PvCancelled())
+            return;
+    }
+    RetireOldFolder(oldPath, newPath, holdsUsersFolder, finalPath);
+    if (PvCancelled())
+        return;
+    *keepLastLW = FollowKeptDataFile(oldPath, finalPath, newPath, keptFile);
+}
+
 // The upgrade's steps; gives the status of the last log line. The old folder
 // is settled once here and read, never changed, by every step after.
 static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unreadable)
@@ -234,9 +275,13 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
 
     WriteIniSettingsToRegistry();
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Written IniSettingsToReg");
+    if (PvCancelled())
+        return Cancelled(newPath, oldPath);
 
     GetDefaultDataFilePath(newPath);
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "NEWPath: %s", HasText(newPath) ? newPath : "[NULL]");
+    if (PvCancelled())
+        return Cancelled(newPath, oldPath);
 
     FindCustomFolder(oldPath, customPath);
 
@@ -267,24 +312,15 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
             ReportDecision(REPORT_KEPT, oldPath, "", "no data folder to carry the files to");
             ReportFailure();
         } else {
-            MoveUserFiles(oldPath, newPath, customPath);
-            // The data folder comes into being with the first file carried.
-            if (!dataFolderExisted)
-                PvRemoveDirectory(newPath);
-            int holdsUsersFolder = PathIsAtOrBelow(newPath, oldPath) ||
-                                   (HasText(customPath) && PathIsAtOrBelow(customPath, oldPath));
-            if (previousVersion > 0) {
-                DeleteOldVersion(oldPath, newPath, customPath);
-                LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Deleted Old Version (OLDPath=%s)", oldPath);
-                RemoveIcons();
-                LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Removed Old Icons");
-            }
-            RetireOldFolder(oldPath, newPath, holdsUsersFolder, finalPath);
-            oldFolderNow = finalPath;
-            keepLastLW = FollowKeptDataFile(oldPath, finalPath, newPath, keptFile);
+            UpgradeOldFolder(previousVersion, oldPath, newPath, customPath, dataFolderExisted, finalPath, keptFile,
+                             &keepLastLW);
+            if (HasText(finalPath))
+                oldFolderNow = finalPath;
         }
     }
 
+    if (PvCancelled())
+        return Cancelled(newPath, oldFolderNow);
     ReportFolders(newPath, oldFolderNow);
     ValidateLastLedgerwickOpenedInDatafileFolder(keepLastLW ? keptFile : nullptr);
     return LogMessage(LOG_MODULE, UPV5, LOG_INFO, "----## Finished ##----");

@@ -68,7 +68,7 @@ void WriteIniSettingsToRegistry(void)
 
     char value[OS_PATH_BUFFER];
     int everyValueHeld = 1;
-    for (size_t i = 0; i < sizeof IniRows / sizeof IniRows[0]; i++) {
+    for (size_t i = 0; i < sizeof IniRows / sizeof IniRows[0] && !PvCancelled(); i++) {
         const IniRow *row = &IniRows[i];
         int carried = ReadRowKey(OLD_INI_FILE, row->section, row->key, value);
         if (value[0] == '\0' && row->fallbackKey != 0)

@@ -205,14 +205,14 @@ static void RemoveAllButKeptFiles(const char *folder, int recurse, const Judge *
                 // data folder goes.
                 if (judge->rule == KEEP_ALL_NOT_CARRIED)
                     ReportDecision(REPORT_DELETED, path, "", nullptr);
-            } else {
+            } else if (OsGetLastError() != OS_ERROR_CANCELLED) {
                 unsigned long error = OsGetLastError();
                 LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Removed:  %s", path);
                 char reason[REPORT_REASON_CAPACITY];
                 ReportFailureReason(error, reason, sizeof reason);
                 ReportDecision(REPORT_FAILED, path, "", reason);
             }
-        } while (PvFindNext(find, &entry) == 0);
+        } while (!PvCancelled() && PvFindNext(find, &entry) == 0);
         PvFindClose(find);
     }
     // Goes only when nothing was kept in it.
@@ -243,7 +243,7 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
     }
 
     char path[OS_PATH_BUFFER];
-    for (int i = 0; i < COUNT_OF(OldProgramFiles); i++) {
+    for (int i = 0; i < COUNT_OF(OldProgramFiles) && !PvCancelled(); i++) {
         if (!JoinOrRefuse(path, oldInstallPath, OldProgramFiles[i]))
             continue;
         // Read-only, hidden or system files would refuse the delete. These
@@ -254,7 +254,8 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Removed:  %s", path);
         // One that was there and stays (held open by a program still
         // running) is a failure the setup must hear of.
-        if (!removed && error != OS_ERROR_FILE_NOT_FOUND && error != OS_ERROR_PATH_NOT_FOUND) {
+        if (!removed && error != OS_ERROR_FILE_NOT_FOUND && error != OS_ERROR_PATH_NOT_FOUND &&
+            error != OS_ERROR_CANCELLED) {
             LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Removed:  %s", path);
             char reason[REPORT_REASON_CAPACITY];
             ReportFailureReason(error, reason, sizeof reason);
@@ -262,7 +263,7 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
         }
     }
 
-    for (int i = 0; i < COUNT_OF(OldSubFolders); i++) {
+    for (int i = 0; i < COUNT_OF(OldSubFolders) && !PvCancelled(); i++) {
         const OldSubFolder *sub = &OldSubFolders[i];
         LogMessage(LOG_MODULE, SECTION, LOG_INFO, "%s", sub->logLine);
         if (!JoinOrRefuse(path, oldInstallPath, sub->name))

@@ -242,6 +242,9 @@ static void ReportFileAction(int action, const char *source, const char *after, 
             ReportDecision(kDone[action], source, shownAfter, nullptr);
         return;
     }
+    // A stop the caller asked for left the file as it was: no line of its own.
+    if (error == OS_ERROR_CANCELLED)
+        return;
     if (IsExistsError(error)) {
         if (userFiles)
             ReportDecision(REPORT_KEPT, source, "",
@@ -274,6 +277,9 @@ void ReportFailureReason(unsigned long error, char *reason, size_t capacity)
         break;
     case OS_ERROR_ACCESS_DENIED:
         TextCopy(reason, capacity, "access denied");
+        break;
+    case OS_ERROR_CANCELLED:
+        TextCopy(reason, capacity, "cancelled");
         break;
     case OS_ERROR_DISK_FULL:
         TextCopy(reason, capacity, "the disk is full");
@@ -353,6 +359,12 @@ int ReportClose(void)
     }
     if (r->nothingToDo)
         r->mask |= UPGRADE_NOTHING_TO_DO;
+    // A run the caller stopped says so before its summary; the lines above
+    // tell what it did before the stop.
+    if (PvCancelled()) {
+        r->mask |= UPGRADE_CANCELLED;
+        WriteText("cancelled\t\t\r\n");
+    }
     if (r->file != nullptr) {
         char counts[200];
         TextFormat(counts, sizeof counts, "%d copied, %d moved, %d renamed, %d deleted, %d kept, %d failed",

@@ -18,6 +18,8 @@ int SaveSetting(SettingId id, const char *text, int overwrite, const char *secti
         return 1;
     }
     unsigned long error = OsGetLastError();
+    if (error == OS_ERROR_CANCELLED)
+        return 0; // the caller stopped the run: the setting is the next run's
     const char *name = SettingIdIsValid(id) ? SettingCatalogue[id] : "[NULL]";
     LogMessage(LOG_MODULE, section, LOG_ERROR, "Not Saved to Registry: %s = %s (Windows error %lu)", name,
                text ? text : "", error);

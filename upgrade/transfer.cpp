@@ -229,7 +229,7 @@ static void RefuseWhatTheRuleKeeps(const RuleCall *call, const char *oldFolder, 
         int verdict = Judge(call, oldFile, entry.name, newFile, 1);
         if (verdict != RULE_TAKES && verdict != RULE_IN_PLACE)
             LogKept(call, oldFile, verdict, newFile);
-    } while (PvFindNext(find, &entry) == 0);
+    } while (!PvCancelled() && PvFindNext(find, &entry) == 0);
     PvFindClose(find);
 }
 

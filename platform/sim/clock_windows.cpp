@@ -35,6 +35,12 @@ void OsGetLocalTime(OsLocalTime *time)
     time->milliseconds = (int)(now.tv_usec / 1000);
 }
 
+unsigned long long OsGetTickCount(void)
+{
+    g_sim.ticks += 100;
+    return g_sim.ticks + g_sim.slept;
+}
+
 OsWindow SimCreateWindow(const char *title)
 {
     int slot = -1;

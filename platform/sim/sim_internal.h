@@ -116,6 +116,7 @@ typedef struct SimState {
     unsigned long mutatingCalls;
     unsigned long scans;
     unsigned long slept; // milliseconds
+    unsigned long long ticks; // the tick clock, in milliseconds
     SimHook sleepHook;
     void *sleepHookContext;
 } SimState;

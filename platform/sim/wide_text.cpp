@@ -126,6 +126,26 @@ static unsigned long NextCodePoint(const unsigned char **text)
     return point;
 }
 
+int OsUtf8ToWide(const char *text, wchar_t *out, size_t capacity)
+{
+    if (out == nullptr || capacity == 0)
+        return 0;
+    out[0] = 0;
+    if (text == nullptr)
+        return 1;
+    // wchar_t holds a whole code point here: no surrogates to make.
+    size_t used = 0;
+    for (const unsigned char *c = (const unsigned char *)text; *c;) {
+        if (used + 1 >= capacity) {
+            out[0] = 0;
+            return 0;
+        }
+        out[used++] = (wchar_t)NextCodePoint(&c);
+    }
+    out[used] = 0;
+    return 1;
+}
+
 int OsUtf8ToAnsi(const char *text, char *out, size_t capacity, int *lossy)
 {
     if (lossy != nullptr)

@@ -45,6 +45,11 @@ int OsGetWindowText(OsWindow window, char *buffer, int count)
     return (int)length;
 }
 
+unsigned long long OsGetTickCount(void)
+{
+    return GetTickCount64();
+}
+
 void OsSleep(unsigned milliseconds)
 {
     Sleep(milliseconds);

@@ -54,6 +54,21 @@ int OsWideToUtf8(const wchar_t *text, char *out, size_t capacity)
     return WideToUtf8(text, out, capacity);
 }
 
+int OsUtf8ToWide(const char *text, wchar_t *out, size_t capacity)
+{
+    if (out == NULL || capacity == 0)
+        return 0;
+    out[0] = L'\0';
+    if (text == NULL)
+        return 1;
+    int units = capacity > 0x7FFFFFFF ? 0x7FFFFFFF : (int)capacity;
+    if (MultiByteToWideChar(CP_UTF8, 0, text, -1, out, units) <= 0) {
+        out[0] = L'\0';
+        return 0;
+    }
+    return 1;
+}
+
 int OsAnsiToUtf8(const char *text, char *out, size_t capacity)
 {
     if (out == NULL || capacity == 0)

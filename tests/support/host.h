@@ -3,6 +3,7 @@
 // that differ (resetting the host, making windows, reaching the exports).
 #pragma once
 
+#include "include/LedgerwickUpgrade.h"
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -78,6 +79,8 @@ struct HostExports {
     int(OS_STDCALL *UpgradeToVersion5ExW)(int, const wchar_t *, unsigned, const wchar_t *);
     int(OS_STDCALL *UpgradeToVersion5W)(int, const wchar_t *);
     void(OS_STDCALL *GetInstallerFilenameW)(const wchar_t *);
+    int(OS_STDCALL *UpgradeToVersion5ProgressW)(int, const wchar_t *, unsigned, const wchar_t *,
+                                                LedgerwickProgressCallback, void *);
 };
 // Null members for the exports the DLL does not have.
 const HostExports &HostGetExports();

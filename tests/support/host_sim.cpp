@@ -117,6 +117,7 @@ const HostExports &HostGetExports()
         LedgerwickInstaller_UpgradeToVersion5ExW,
         LedgerwickInstaller_UpgradeToVersion5W,
         LedgerwickInstaller_GetInstallerFilenameW,
+        LedgerwickInstaller_UpgradeToVersion5ProgressW,
     };
     return exports;
 }

@@ -306,5 +306,7 @@ const HostExports &HostGetExports()
         Export<decltype(exports.UpgradeToVersion5W)>(module, "LedgerwickInstaller_UpgradeToVersion5W");
     exports.GetInstallerFilenameW =
         Export<decltype(exports.GetInstallerFilenameW)>(module, "LedgerwickInstaller_GetInstallerFilenameW");
+    exports.UpgradeToVersion5ProgressW = Export<decltype(exports.UpgradeToVersion5ProgressW)>(
+        module, "LedgerwickInstaller_UpgradeToVersion5ProgressW");
     return exports;
 }
