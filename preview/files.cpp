@@ -29,8 +29,9 @@ static int InAFolder(const char *path)
     return PlanForm(path, parent) && PathToParent(parent) && PlannedFolder(parent);
 }
 
-// Counts an operation on path; a copy weighs its bytes, which only the count
-// asks for.
+// Counts an operation made on path (one that failed did no work: a file
+// that was never there is no step); a copy weighs its bytes, which only the
+// count asks for.
 static void Did(char operation, const char *path)
 {
     // The operation's own error is what its caller asks for next.
@@ -90,7 +91,8 @@ int PvDeleteFile(const char *path)
     if (!ProgressMayChange())
         return 0;
     int done = Planning() ? PlanDelete(path) : OsDeleteFile(path);
-    Did('D', path);
+    if (done)
+        Did('D', path);
     return done;
 }
 
@@ -124,7 +126,8 @@ int PvCopyFile(const char *source, const char *destination)
     if (!ProgressMayChange())
         return 0;
     int done = Planning() ? PlanCopy(source, destination) : OsCopyFile(source, destination, 0);
-    Did('C', source);
+    if (done)
+        Did('C', source);
     return done;
 }
 
@@ -133,7 +136,8 @@ int PvMoveFile(const char *source, const char *destination)
     if (!ProgressMayChange())
         return 0;
     int done = Planning() ? PlanMove(source, destination) : OsMoveFile(source, destination);
-    Did('M', source);
+    if (done)
+        Did('M', source);
     return done;
 }
 
@@ -142,7 +146,8 @@ int PvRename(const char *source, const char *destination)
     if (!ProgressMayChange())
         return -1;
     int result = Planning() ? (PlanMove(source, destination) ? 0 : -1) : OsRename(source, destination);
-    Did('R', source);
+    if (result == 0)
+        Did('R', source);
     return result;
 }
 
@@ -204,7 +209,8 @@ int PvMakeSureDirectoryPathExists(const char *path)
     if (!ProgressMayChange())
         return 0;
     int done = Planning() ? PlanFolderChain(path) : OsMakeSureDirectoryPathExists(path);
-    Did('F', path);
+    if (done)
+        Did('F', path);
     return done;
 }
 
@@ -222,7 +228,8 @@ int PvRemoveDirectory(const char *path)
     if (!ProgressMayChange())
         return 0;
     int done = Planning() ? PlanRemoveFolder(path) : OsRemoveDirectory(path);
-    Did('X', path);
+    if (done)
+        Did('X', path);
     return done;
 }
 
@@ -236,12 +243,14 @@ OsFile *PvFopen(const char *path, const char *mode)
     int reads = mode != nullptr && (strcmp(mode, "r") == 0 || strcmp(mode, "rb") == 0);
     if (!reads && !ProgressMayChange())
         return nullptr;
-    // A file written whole (the readme) is a step of the work; the log,
-    // appended to, is not.
-    if (mode != nullptr && mode[0] == 'w')
-        Did('W', path);
-    if (!Planning())
-        return OsFopen(path, mode);
+    if (!Planning()) {
+        OsFile *file = OsFopen(path, mode);
+        // A file written whole (the readme) is a step of the work; the log,
+        // appended to, is not.
+        if (file != nullptr && mode != nullptr && mode[0] == 'w')
+            Did('W', path);
+        return file;
+    }
     if (!reads) {
         PlanRefuse(OS_ERROR_ACCESS_DENIED);
         return nullptr;

@@ -67,11 +67,13 @@ long PvRegSetValueEx(PvKey *key, const char *name, unsigned long type, const uns
 {
     if (!ProgressMayChange())
         return OS_ERROR_CANCELLED;
-    ProgressDid('S', name, 0); // told as the phase "Settings"
-    if (!Planning())
-        return OsRegSetValueEx(key->real, name, type, data, size);
-    return PlanWriteValue(key->root, key->subKey, name ? name : "", type, data, size) ? OS_ERROR_SUCCESS
-                                                                                      : (long)PLAN_ERROR_NO_MEMORY;
+    long status = !Planning() ? OsRegSetValueEx(key->real, name, type, data, size)
+                  : PlanWriteValue(key->root, key->subKey, name ? name : "", type, data, size)
+                      ? OS_ERROR_SUCCESS
+                      : (long)PLAN_ERROR_NO_MEMORY;
+    if (status == OS_ERROR_SUCCESS)
+        ProgressDid('S', name, 0); // told as the phase "Settings"
+    return status;
 }
 
 long PvRegFlushKey(PvKey *key)
