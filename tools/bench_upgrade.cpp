@@ -67,6 +67,9 @@ std::string g_old = "C:\\lwbench\\old", g_bare = "C:\\lwbench\\bare", g_data;
 typedef int(__stdcall *UpgradeFn)(int, const char *);
 typedef int(__stdcall *UpgradeExFn)(int, const wchar_t *, unsigned, const wchar_t *);
 typedef int(__stdcall *DeleteLogFn)(void);
+typedef int(__stdcall *ProgressCallbackFn)(void *, unsigned long long, unsigned long long, const wchar_t *);
+typedef int(__stdcall *UpgradeProgressFn)(int, const wchar_t *, unsigned, const wchar_t *, ProgressCallbackFn, void *);
+UpgradeProgressFn g_upgradeProgress;
 UpgradeFn g_upgrade;
 UpgradeExFn g_upgradeEx;
 DeleteLogFn g_deleteLog;
@@ -163,6 +166,12 @@ int RunPreview()
     return g_upgradeEx(0, old.c_str(), 1, nullptr);
 }
 
+int __stdcall Watch(void *, unsigned long long, unsigned long long, const wchar_t *);
+int CallProgress(const std::wstring &old)
+{
+    return g_upgradeProgress(0, old.c_str(), 0, nullptr, Watch, nullptr);
+}
+
 int RunUpgrade()
 {
     PROCESS_MEMORY_COUNTERS before, after;
@@ -244,10 +253,11 @@ bool Setup()
     g_upgrade = Export<UpgradeFn>(dll, "LedgerwickInstaller_UpgradeToVersion5");
     g_upgradeEx = Export<UpgradeExFn>(dll, "LedgerwickInstaller_UpgradeToVersion5ExW");
     g_deleteLog = Export<DeleteLogFn>(dll, "DeleteLogFile");
+    g_upgradeProgress = Export<UpgradeProgressFn>(dll, "LedgerwickInstaller_UpgradeToVersion5ProgressW");
     char docs[MAX_PATH];
     SHGetSpecialFolderPathA(NULL, docs, 5 /* CSIDL_PERSONAL */, TRUE);
     g_data = std::string(docs) + "\\Ledgerwick Data";
-    return g_upgrade && g_upgradeEx && g_deleteLog;
+    return g_upgrade && g_upgradeEx && g_deleteLog && g_upgradeProgress;
 }
 
 const char *kHostName = "Wine, real Upgrade.dll vs Win32 calls";
@@ -311,6 +321,12 @@ int RunPreview()
 {
     std::wstring old(g_old.begin(), g_old.end());
     return LedgerwickInstaller_UpgradeToVersion5ExW(0, old.c_str(), 1, nullptr);
+}
+
+int Watch(void *, unsigned long long, unsigned long long, const wchar_t *);
+int CallProgress(const std::wstring &old)
+{
+    return LedgerwickInstaller_UpgradeToVersion5ProgressW(0, old.c_str(), 0, nullptr, Watch, nullptr);
 }
 
 int RunUpgrade()
@@ -433,11 +449,45 @@ bool LeftAlone(int n)
            CountFiles(g_data, ".LW") == 0;
 }
 
-// The upgrade with the log off and on, its preview (log off), the bare
-// calls alone, and with the byte check the upgrade makes before a data file
-// takes the ".OLD" name (one read of each file).
-enum { LOG_OFF, LOG_ON, PREVIEW, BARE, BARE_CHECKED, KINDS };
-const char *kKindNames[KINDS] = {"DLL, log off", "DLL, log on", "preview", "bare calls", "bare + check"};
+// The progress callback as a setup's might be: it turns the item into text
+// for a detail line. Its calls are counted, with the longest wait between
+// two of them once the total is known (the run's, not the count's).
+struct Watching {
+    long calls;
+    double last;
+    double longestGap;
+} g_watching;
+
+#ifdef _WIN32
+int __stdcall
+#else
+int
+#endif
+Watch(void *, unsigned long long done, unsigned long long total, const wchar_t *item)
+{
+    double now = Seconds();
+    if (total != 0 && g_watching.last > 0)
+        g_watching.longestGap = std::max(g_watching.longestGap, now - g_watching.last);
+    if (total != 0)
+        g_watching.last = now;
+    g_watching.calls++;
+    char line[600];
+    snprintf(line, sizeof line, "%llu of %llu: %ls", done, total, item ? item : L"");
+    return line[0] != '\0';
+}
+
+// The upgrade with its progress watched (log off, no report).
+int RunProgress()
+{
+    std::wstring old(g_old.begin(), g_old.end());
+    return CallProgress(old);
+}
+
+// The upgrade with the log off and on, its preview (log off), with progress
+// (log off), the bare calls alone, and with the byte check the upgrade makes
+// before a data file takes the ".OLD" name (one read of each file).
+enum { LOG_OFF, LOG_ON, PREVIEW, PROGRESS, BARE, BARE_CHECKED, KINDS };
+const char *kKindNames[KINDS] = {"DLL, log off", "DLL, log on", "preview", "progress", "bare calls", "bare + check"};
 
 double RunOnce(int kind, int n, bool *whole)
 {
@@ -449,6 +499,8 @@ double RunOnce(int kind, int n, bool *whole)
         BareWork(g_old, g_data, kind == BARE_CHECKED);
     else if (kind == PREVIEW)
         RunPreview();
+    else if (kind == PROGRESS)
+        RunProgress();
     else
         RunUpgrade();
     double took = Seconds() - start;
@@ -482,8 +534,9 @@ int main(int argc, char **argv)
     if (!Setup())
         return 2;
     printf("%s; medians of %d, interleaved\n", kHostName, reps);
-    printf("%8s %14s %14s %14s %14s %14s %11s %13s %9s %13s\n", "N", kKindNames[0], kKindNames[1], kKindNames[2],
-           kKindNames[3], kKindNames[4], "off / bare", "off / checked", "on / off", "preview / off");
+    printf("%8s %14s %14s %14s %14s %14s %14s %11s %13s %9s %13s %16s\n", "N", kKindNames[0], kKindNames[1],
+           kKindNames[2], kKindNames[3], kKindNames[4], kKindNames[5], "off / bare", "off / checked", "on / off",
+           "preview / off", "progress / both");
     bool voided = false;
     std::vector<double> offMedians, bareMedians;
     for (int n : sizes) {
@@ -503,10 +556,15 @@ int main(int argc, char **argv)
             m[k] = Median(times[k]);
         offMedians.push_back(m[LOG_OFF]);
         bareMedians.push_back(m[BARE]);
-        printf("%8d %11.1f ms %11.1f ms %11.1f ms %11.1f ms %11.1f ms %11.2f %13.2f %9.2f %13.2f\n", n,
-               m[LOG_OFF] * 1e3, m[LOG_ON] * 1e3, m[PREVIEW] * 1e3, m[BARE] * 1e3, m[BARE_CHECKED] * 1e3,
-               m[LOG_OFF] / m[BARE], m[LOG_OFF] / m[BARE_CHECKED], m[LOG_ON] / m[LOG_OFF],
-               m[PREVIEW] / m[LOG_OFF]);
+        // Progress runs a preview to count, then the run: what it costs
+        // beyond the two is the pacing and the callback's calls.
+        printf("%8d %11.1f ms %11.1f ms %11.1f ms %11.1f ms %11.1f ms %11.1f ms %11.2f %13.2f %9.2f %13.2f %16.3f\n",
+               n, m[LOG_OFF] * 1e3, m[LOG_ON] * 1e3, m[PREVIEW] * 1e3, m[PROGRESS] * 1e3, m[BARE] * 1e3,
+               m[BARE_CHECKED] * 1e3, m[LOG_OFF] / m[BARE], m[LOG_OFF] / m[BARE_CHECKED], m[LOG_ON] / m[LOG_OFF],
+               m[PREVIEW] / m[LOG_OFF], m[PROGRESS] / (m[LOG_OFF] + m[PREVIEW]));
+        printf("%8s progress: %.0f callback calls a run, the longest wait between two %.0f ms\n", "",
+               (double)g_watching.calls / reps, g_watching.longestGap * 1e3);
+        g_watching = Watching();
         fflush(stdout);
     }
     for (size_t i = 1; i < sizes.size(); i++) {
