@@ -63,6 +63,18 @@ std::wstring Wide(const std::string &text, bool raw)
     return wide;
 }
 
+// A progress callback that says stop at one call.
+struct Stop {
+    unsigned calls;
+    unsigned at;
+};
+
+int StopAt(void *context, unsigned long long, unsigned long long, const wchar_t *)
+{
+    Stop *stop = static_cast<Stop *>(context);
+    return ++stop->calls != stop->at;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -109,8 +121,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     case 3: {
         const unsigned flags = exportUsed == 3 ? UPGRADE_FLAG_PREVIEW : 0;
         const wchar_t *report = how & 8 ? L"C:\\Users\\lw\\report.txt" : nullptr;
-        result = LedgerwickInstaller_UpgradeToVersion5ExW(previousVersion, wide.c_str(), flags, report);
-        FUZZ_CHECK(result >= UPGRADE_BAD_OLD_PATH && result < 32, "ExW gave %d", result);
+        if (how & 16) {
+            // With progress, stopped at a call the input picks (0: never):
+            // a stop anywhere loses nothing, and a preview stays a preview.
+            Stop stop = {0, static_cast<unsigned>((how >> 5) & 63)};
+            result = LedgerwickInstaller_UpgradeToVersion5ProgressW(previousVersion, wide.c_str(), flags, report,
+                                                                    StopAt, &stop);
+            FUZZ_CHECK(result >= UPGRADE_BAD_OLD_PATH && result < 64, "ProgressW gave %d", result);
+            FUZZ_CHECK(stop.at == 0 || stop.calls <= stop.at, "%u calls after a stop at call %u", stop.calls,
+                       stop.at);
+        } else {
+            result = LedgerwickInstaller_UpgradeToVersion5ExW(previousVersion, wide.c_str(), flags, report);
+            FUZZ_CHECK(result >= UPGRADE_BAD_OLD_PATH && result < 32, "ExW gave %d", result);
+        }
         break;
     }
     }
