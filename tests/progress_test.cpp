@@ -187,7 +187,10 @@ TEST_F(ProgressTest, AStopAtAnyCallLosesNothingAndTheNextRunFinishes)
         ASSERT_GE(all.calls.size(), 2u);
 
         int stoppedWhileCounting = 0;
-        for (size_t stop = 1; stop <= all.calls.size(); stop++) {
+        // Under Wine the calls come by the clock, so a run may have more or
+        // fewer than the one counted: the stops go on until a run ends
+        // before its stop.
+        for (size_t stop = 1; stop <= 4 * all.calls.size() + 8; stop++) {
             SCOPED_TRACE("stop at call " + std::to_string(stop));
             LayOut(installation);
             auto files = FilesBelow({kOld, DataFolder()});
@@ -195,17 +198,17 @@ TEST_F(ProgressTest, AStopAtAnyCallLosesNothingAndTheNextRunFinishes)
             Recorder r;
             r.stopAt = stop;
             int mask = Progress(&r);
-            ASSERT_GE(r.calls.size(), stop);
-            EXPECT_EQ(r.calls.size(), stop) << "a call came after the stop";
+            ASSERT_FALSE(r.calls.empty());
+            EXPECT_LE(r.calls.size(), stop) << "a call came after the stop";
             // A stop answered to the last call comes when all is done.
-            bool last = r.calls.back().item == "Finished";
-            EXPECT_EQ((mask & LEDGERWICK_UPGRADE_CANCELLED) != 0, !last)
+            bool stopped = r.calls.size() == stop && r.calls.back().item != "Finished";
+            EXPECT_EQ((mask & LEDGERWICK_UPGRADE_CANCELLED) != 0, stopped)
                 << r.calls.back().item << " " << r.calls.back().done << "/" << r.calls.back().total;
             EXPECT_EQ(LostFiles(files, {kOld, kOldRenamed, DataFolder()}), std::vector<std::string>());
             ReportFile report = ReadReport(kReport);
             EXPECT_TRUE(report.whole);
-            EXPECT_EQ(std::count(report.lines.begin(), report.lines.end(), "cancelled\t\t"), last ? 0 : 1);
-            if (r.calls.back().total == 0) {
+            EXPECT_EQ(std::count(report.lines.begin(), report.lines.end(), "cancelled\t\t"), stopped ? 1 : 0);
+            if (stopped && r.calls.back().total == 0) {
                 stoppedWhileCounting++;
                 EXPECT_EQ(mask, LEDGERWICK_UPGRADE_CANCELLED);
                 EXPECT_EQ(HostTree(kOld), oldTree);
@@ -213,6 +216,8 @@ TEST_F(ProgressTest, AStopAtAnyCallLosesNothingAndTheNextRunFinishes)
             ExW();
             EXPECT_EQ(Outcome(), uninterrupted);
             EXPECT_EQ(LostFiles(files, {kOld, kOldRenamed, DataFolder()}), std::vector<std::string>());
+            if (!stopped)
+                break;
         }
         // The simulated host's clock moves at every reading: the count too
         // is told, and stopped.

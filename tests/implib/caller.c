@@ -6,6 +6,16 @@
 
 #include <stdio.h>
 
+static int LEDGERWICK_UPGRADE_CALLBACK GoOn(void *context, unsigned long long done, unsigned long long total,
+                                            const wchar_t *item)
+{
+    (void)done;
+    (void)total;
+    (void)item;
+    ++*(int *)context;
+    return 1;
+}
+
 int main(void)
 {
     int running = LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning();
@@ -14,8 +24,13 @@ int main(void)
     int upgraded = LedgerwickInstaller_UpgradeToVersion5(5, NULL); /* 5: nothing to do */
     int mask = LedgerwickInstaller_UpgradeToVersion5ExW(5, NULL, 0, NULL);
     int upgradedW = LedgerwickInstaller_UpgradeToVersion5W(5, NULL);
+    int calls = 0;
+    int progressMask = LedgerwickInstaller_UpgradeToVersion5ProgressW(5, NULL, 0, NULL, GoOn, &calls);
     int deleted = DeleteLogFile();
-    printf("running %d, upgrade %d, upgrade W %d, upgrade mask %d, log deleted %d\n", running, upgraded, upgradedW,
-           mask, deleted);
-    return upgraded == 0 && upgradedW == 0 && mask == LEDGERWICK_UPGRADE_NOTHING_TO_DO ? 0 : 1;
+    printf("running %d, upgrade %d, upgrade W %d, upgrade mask %d, progress mask %d in %d calls, log deleted %d\n",
+           running, upgraded, upgradedW, mask, progressMask, calls, deleted);
+    return upgraded == 0 && upgradedW == 0 && mask == LEDGERWICK_UPGRADE_NOTHING_TO_DO &&
+                   progressMask == LEDGERWICK_UPGRADE_NOTHING_TO_DO && calls > 0
+               ? 0
+               : 1;
 }
