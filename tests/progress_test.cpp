@@ -41,6 +41,14 @@ void LayOut(Installation installation)
     HostWriteFile(kOld + "\\Backups\\Accounts.BK2", "bk2");
     HostWriteFile(kOld + "\\Letters\\Note.RTF", "note");
     HostWriteFile(kOld + "\\Letters\\2019\\Reminder.RTF", "reminder");
+    // The walk-through's shortcuts and INI file: the clean-up's and the
+    // settings' steps are on the bar too.
+    std::string group = HostShellFolder(OS_CSIDL_COMMON_STARTMENU) + "\\Programs\\Ledgerwick Complete";
+    HostWriteFile(group + "\\Ledgerwick Complete.lnk", "group shortcut");
+    HostWriteFile(HostShellFolder(OS_CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Ledgerwick Complete.lnk", "shortcut");
+    char windows[OS_PATH_BUFFER] = "";
+    OsGetWindowsDirectory(windows, sizeof windows);
+    HostWriteFile(std::string(windows) + "\\ledgerwick.ini", "[Email Setup]\r\nSMTPServer=mail.example.com\r\n");
     if (installation == Clashes) {
         HostWriteFile(DataFolder() + "\\Books.LW", "newer books");
         HostWriteFile(DataFolder() + "\\Automated Backups\\Accounts.BK1", "bk1");
@@ -56,7 +64,7 @@ std::map<std::string, std::string> Outcome()
     std::map<std::string, std::string> outcome;
     for (const std::string &rel : HostTree(DataFolder()))
         outcome[rel] = HostReadFile(DataFolder() + "\\" + rel);
-    for (const char *name : {"DatafilePath", "LastLedgerwickOpenedInDataFolder"})
+    for (const char *name : {"DatafilePath", "LastLedgerwickOpenedInDataFolder", "SMTPServer"})
         outcome[name] = HostSettingText(name);
     return outcome;
 }
@@ -129,7 +137,14 @@ TEST_F(ProgressTest, TheBarRisesToATotalKnownBeforeAnyChange)
     Recorder r;
     r.oldTree = HostTree(kOld);
     std::set<std::string> before;
-    // Every file of the old folder and every folder on the way to one.
+    // Every file of the old folder and every folder on the way to one, and
+    // the shortcuts and the INI file.
+    std::string group = HostShellFolder(OS_CSIDL_COMMON_STARTMENU) + "\\Programs\\Ledgerwick Complete";
+    char windows[OS_PATH_BUFFER] = "";
+    OsGetWindowsDirectory(windows, sizeof windows);
+    before = {group, group + "\\Ledgerwick Complete.lnk",
+              HostShellFolder(OS_CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Ledgerwick Complete.lnk",
+              std::string(windows) + "\\ledgerwick.ini"};
     before.insert(kOld);
     for (const std::string &rel : r.oldTree)
         for (size_t end = rel.find('\\'); ; end = rel.find('\\', end + 1)) {
