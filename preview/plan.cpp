@@ -35,9 +35,7 @@ typedef struct Plan {
     PlanEntry *entries;
     int entryCount;
     int entryCapacity;
-    char *pool;
-    size_t poolUsed;
-    size_t poolSize;
+    TextPool pool;
     // The newest entry of each hash, chained back through the older ones, so
     // a look-up costs a few probes per folder on the way up, not a pass over
     // the whole plan.
@@ -94,7 +92,7 @@ void PreviewEnd(void)
     }
     if (p->entries)
         OsFree(p->entries);
-    OsFree(p->pool);
+    PoolFree(&p->pool);
     OsFree(p->seen);
     if (p->buckets)
         OsFree(p->buckets);
@@ -113,40 +111,44 @@ int PlanRefuse(unsigned long error)
 // ---------------------------------------------------------------------------
 // The index
 
-static const char *PathOf(const PlanEntry *entry)
+size_t PoolKeep(TextPool *pool, const char *text)
 {
-    return s_plan->pool + entry->path;
-}
-
-static const char *OriginOf(const PlanEntry *entry)
-{
-    return s_plan->pool + entry->origin;
-}
-
-// Keeps text in the pool: its offset, or (size_t)-1 when no memory could be
-// had. The pool moves as it grows, so entries keep offsets, not pointers.
-static size_t Keep(const char *text)
-{
-    Plan *p = s_plan;
     size_t length = strlen(text) + 1;
-    if (p->poolUsed + length > p->poolSize) {
-        size_t size = p->poolSize ? 2 * p->poolSize : 64 * 1024;
-        while (size < p->poolUsed + length)
+    if (pool->used + length > pool->size) {
+        size_t size = pool->size ? 2 * pool->size : 64 * 1024;
+        while (size < pool->used + length)
             size *= 2;
         char *grown = (char *)OsAlloc(size);
         if (grown == nullptr)
             return (size_t)-1;
-        if (p->pool != nullptr) {
-            memcpy(grown, p->pool, p->poolUsed);
-            OsFree(p->pool);
+        if (pool->text != nullptr) {
+            memcpy(grown, pool->text, pool->used);
+            OsFree(pool->text);
         }
-        p->pool = grown;
-        p->poolSize = size;
+        pool->text = grown;
+        pool->size = size;
     }
-    size_t at = p->poolUsed;
-    memcpy(p->pool + at, text, length);
-    p->poolUsed += length;
+    size_t at = pool->used;
+    memcpy(pool->text + at, text, length);
+    pool->used += length;
     return at;
+}
+
+void PoolFree(TextPool *pool)
+{
+    OsFree(pool->text);
+    pool->text = nullptr;
+    pool->used = pool->size = 0;
+}
+
+static const char *PathOf(const PlanEntry *entry)
+{
+    return s_plan->pool.text + entry->path;
+}
+
+static const char *OriginOf(const PlanEntry *entry)
+{
+    return s_plan->pool.text + entry->origin;
 }
 
 // A hash of the first length bytes of an identity form that two spellings
@@ -402,7 +404,7 @@ static int SeenSlot(const char *real, unsigned hash)
     int mask = p->seenCapacity - 1;
     for (int i = (int)(hash & (unsigned)mask);; i = (i + 1) & mask) {
         const Plan::Seen *slot = &p->seen[i];
-        if (slot->path == (size_t)-1 || (slot->hash == hash && OsNamesEqualNoCase(p->pool + slot->path, real)))
+        if (slot->path == (size_t)-1 || (slot->hash == hash && OsNamesEqualNoCase(p->pool.text + slot->path, real)))
             return i;
     }
 }
@@ -425,14 +427,14 @@ static void See(const char *real, unsigned long attributes)
             grown[i].path = (size_t)-1;
         for (int i = 0; i < oldCapacity; i++)
             if (old[i].path != (size_t)-1)
-                p->seen[SeenSlot(p->pool + old[i].path, old[i].hash)] = old[i];
+                p->seen[SeenSlot(p->pool.text + old[i].path, old[i].hash)] = old[i];
         OsFree(old);
     }
     unsigned hash = PathHash(real, strlen(real));
     int i = SeenSlot(real, hash);
     if (p->seen[i].path != (size_t)-1)
         return;
-    size_t at = Keep(real);
+    size_t at = PoolKeep(&p->pool, real);
     if (at == (size_t)-1)
         return;
     p->seen[i].path = at;
@@ -485,7 +487,7 @@ int PlanRecord(int kind, const char *path, const char *origin)
         return PlanRefuse(OS_ERROR_INVALID_PARAMETER);
     Plan *p = s_plan;
     size_t pathAt, originAt;
-    if (!Grow() || (pathAt = Keep(form)) == (size_t)-1 || (originAt = Keep(originForm)) == (size_t)-1)
+    if (!Grow() || (pathAt = PoolKeep(&p->pool, form)) == (size_t)-1 || (originAt = PoolKeep(&p->pool, originForm)) == (size_t)-1)
         return PlanRefuse(PLAN_ERROR_NO_MEMORY);
     int i = p->entryCount++;
     PlanEntry *entry = &p->entries[i];

@@ -17,6 +17,17 @@ typedef enum PlanKind {
 // 1 while a preview runs.
 int Planning(void);
 
+// Texts kept end to end for the call, by offset (the pool moves as it grows).
+typedef struct TextPool {
+    char *text;
+    size_t used;
+    size_t size;
+} TextPool;
+// The offset of text kept in the pool, or (size_t)-1 when no memory could
+// be had.
+size_t PoolKeep(TextPool *pool, const char *text);
+void PoolFree(TextPool *pool);
+
 // Progress: 0 (the last error ERROR_CANCELLED) once nothing may change.
 int ProgressMayChange(void);
 // 1 while the operations are being weighed.

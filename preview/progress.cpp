@@ -36,9 +36,7 @@ typedef struct Progress {
     int weightCount;
     int weightCapacity;
     int noMemory; // weights lost: each operation then weighs one
-    char *pool;
-    size_t poolUsed;
-    size_t poolSize;
+    TextPool pool;
 } Progress;
 
 static Progress *s_progress;
@@ -57,7 +55,7 @@ static int Slot(const char *key, unsigned hash)
     int mask = p->weightCapacity - 1;
     for (int i = (int)(hash & (unsigned)mask);; i = (i + 1) & mask) {
         const Weighed *w = &p->weights[i];
-        if (w->key == (size_t)-1 || (w->hash == hash && strcmp(p->pool + w->key, key) == 0))
+        if (w->key == (size_t)-1 || (w->hash == hash && strcmp(p->pool.text + w->key, key) == 0))
             return i;
     }
 }
@@ -79,33 +77,9 @@ static int GrowWeights(void)
         grown[i].key = (size_t)-1;
     for (int i = 0; i < oldCapacity; i++)
         if (old[i].key != (size_t)-1)
-            grown[Slot(p->pool + old[i].key, old[i].hash)] = old[i];
+            grown[Slot(p->pool.text + old[i].key, old[i].hash)] = old[i];
     OsFree(old);
     return 1;
-}
-
-static size_t KeepKey(const char *key)
-{
-    Progress *p = s_progress;
-    size_t length = strlen(key) + 1;
-    if (p->poolUsed + length > p->poolSize) {
-        size_t size = p->poolSize ? 2 * p->poolSize : 64 * 1024;
-        while (size < p->poolUsed + length)
-            size *= 2;
-        char *grown = (char *)OsAlloc(size);
-        if (grown == nullptr)
-            return (size_t)-1;
-        if (p->pool != nullptr) {
-            memcpy(grown, p->pool, p->poolUsed);
-            OsFree(p->pool);
-        }
-        p->pool = grown;
-        p->poolSize = size;
-    }
-    size_t at = p->poolUsed;
-    memcpy(p->pool + at, key, length);
-    p->poolUsed += length;
-    return at;
 }
 
 // Tells the caller where the work stands; a caller that answers 0 stops it.
@@ -162,7 +136,7 @@ void ProgressEnd(void)
         Tell("Finished");
     }
     OsFree(p->weights);
-    OsFree(p->pool);
+    PoolFree(&p->pool);
     OsFree(p);
     s_progress = nullptr;
 }
@@ -198,7 +172,7 @@ void ProgressDid(char operation, const char *item, unsigned long long bytes)
         unsigned long long weight = 1 + bytes / BYTES_PER_UNIT;
         p->total += weight;
         size_t at;
-        if (!GrowWeights() || (at = KeepKey(key)) == (size_t)-1) {
+        if (!GrowWeights() || (at = PoolKeep(&p->pool, key)) == (size_t)-1) {
             p->noMemory = 1;
         } else {
             int i = Slot(key, hash);
