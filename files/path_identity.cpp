@@ -93,6 +93,7 @@ static int CompareContents(const char *pathA, const char *pathB, int distinct)
     unsigned char chunkA[4096];
     unsigned char chunkB[4096];
     while (same) {
+        PvWorking();
         size_t readA = OsFread(chunkA, 1, sizeof chunkA, a);
         size_t readB = OsFread(chunkB, 1, sizeof chunkB, b);
         if (readA != readB || memcmp(chunkA, chunkB, readA) != 0)

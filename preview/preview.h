@@ -37,6 +37,10 @@ void ProgressCounted(void);
 void ProgressEnd(void);
 // 1 once the sink has said stop.
 int PvCancelled(void);
+// Work that changes nothing but takes long (reading a large file to compare
+// it) goes on: the sink hears, paced, where the work stands, so a bar never
+// looks hung.
+void PvWorking(void);
 
 // ---------------------------------------------------------------------------
 // Path identity: the form paths are compared in. Full, canonical, long names

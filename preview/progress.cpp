@@ -123,7 +123,8 @@ void ProgressCounted(void)
     // The end of the run (the log and report closed) is the last step.
     p->total += 1;
     p->done = 0;
-    Tell("Starting");
+    TextCopy(p->item, sizeof p->item, "Starting");
+    Tell(p->item);
 }
 
 void ProgressEnd(void)
@@ -156,6 +157,13 @@ int ProgressMayChange(void)
 int ProgressCounting(void)
 {
     return s_progress != nullptr && s_progress->counting;
+}
+
+void PvWorking(void)
+{
+    Progress *p = s_progress;
+    if (p != nullptr && OsGetTickCount() - p->lastCall >= PACE_MILLISECONDS)
+        Tell(p->counting ? "Counting" : p->item);
 }
 
 void ProgressDid(char operation, const char *item, unsigned long long bytes)
