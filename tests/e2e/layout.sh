@@ -44,7 +44,13 @@ e2e_prepare() {
     lw_wineserver -p >/dev/null 2>&1 </dev/null || true
     C=$WINEPREFIX/drive_c
 
-    makensis -V2 -DARCH="$E2E_SETUP_TARGET" -DUPGRADE_DLL="$dll" -DOUTFILE="$E2E/LedgerwickSetup.exe" \
+    # The example's plug-in for a 64-bit setup's progress, built beside the
+    # DLL (cmake/e2e.cmake); a setup made without it runs without progress.
+    local bridge=()
+    if [ "$E2E_SETUP_TARGET" = x64 ] && [ -f "$(dirname "$dll")/nsis-plugins/ProgressBridge.dll" ]; then
+        bridge=(-DPROGRESS_BRIDGE_DIR="$(dirname "$dll")/nsis-plugins")
+    fi
+    makensis -V2 -DARCH="$E2E_SETUP_TARGET" -DUPGRADE_DLL="$dll" "${bridge[@]}" -DOUTFILE="$E2E/LedgerwickSetup.exe" \
         "$E2E_REPO/example/LedgerwickSetup.nsi" || { echo "e2e: makensis failed" >&2; return 1; }
 
     APPDATA_DIR=$(e2e_unix_path "$(e2e_win_var APPDATA)")
