@@ -162,26 +162,10 @@ Section "Upgrade"
   ; A setup that wants no mask or report calls the plain wide export instead:
   ;   System::Call "${UPGRADE}::LedgerwickInstaller_UpgradeToVersion5W(i $PreviousVersion, w r2) i .r0 ?u"
   DetailPrint "Upgrading version $PreviousVersion in $OldFolder"
-  ; In a Function: NSIS moves the bar itself after every instruction of a
-  ; Section, which would undo the callback's positions.
+  ; In Functions, up to the result's lines: NSIS moves the bar itself after
+  ; every instruction of a Section, which would take it back from where the
+  ; upgrade's callback left it.
   Call UpgradeWithProgress
-  ${If} $0 < 0
-    DetailPrint "The upgrade did not run (result $0)"
-    SetErrorLevel 33
-  ${Else}
-    Push $ReportFile
-    Call ReadReportSummary
-    DetailPrint "Upgrade finished (result $0): $Counts"
-    DetailPrint "  data folder: $DataFolder"
-    IntOp $1 $0 & 10 ; 2 kept, 8 failed
-    ${If} $1 != 0
-      DetailPrint "Some of your files stayed in $OldFolderAfter; the report lists them: $ReportFile"
-      MessageBox MB_ICONINFORMATION|MB_OK "Some of your files could not be carried into $DataFolder. They are still in $OldFolderAfter.$\r$\n$\r$\nThe list is in $ReportFile." /SD IDOK
-    ${EndIf}
-    ${If} ${Silent}
-      SetErrorLevel $0
-    ${EndIf}
-  ${EndIf}
 
   ${If} $DetailsFile != ""
     Call SaveDetails
@@ -232,6 +216,29 @@ Function UpgradeWithProgress
   System::Call "${UPGRADE}::LedgerwickInstaller_UpgradeToVersion5ExW(i $PreviousVersion, w r2, i 0, w '$ReportFile') i .r0 ?u"
 !endif
   SetDetailsPrint both
+  Call ShowUpgradeResult
+FunctionEnd
+
+; The run's result in $0: the report's summary in the details, the user told
+; where files stayed, a silent run's exit code.
+Function ShowUpgradeResult
+  ${If} $0 < 0
+    DetailPrint "The upgrade did not run (result $0)"
+    SetErrorLevel 33
+  ${Else}
+    Push $ReportFile
+    Call ReadReportSummary
+    DetailPrint "Upgrade finished (result $0): $Counts"
+    DetailPrint "  data folder: $DataFolder"
+    IntOp $1 $0 & 10 ; 2 kept, 8 failed
+    ${If} $1 != 0
+      DetailPrint "Some of your files stayed in $OldFolderAfter; the report lists them: $ReportFile"
+      MessageBox MB_ICONINFORMATION|MB_OK "Some of your files could not be carried into $DataFolder. They are still in $OldFolderAfter.$\r$\n$\r$\nThe list is in $ReportFile." /SD IDOK
+    ${EndIf}
+    ${If} ${Silent}
+      SetErrorLevel $0
+    ${EndIf}
+  ${EndIf}
 FunctionEnd
 
 !ifdef PROGRESS_BY_BRIDGE

@@ -118,6 +118,18 @@ e2e_layout_version4() {
         [ "$(e2e_reg_get HKCU EnableDebugLog)" = 1 ] || { echo "e2e: could not switch the diagnostic log on" >&2; return 1; }
 }
 
+# e2e_layout_bulk <count>: <count> more user files in the version-4 folder
+# (after e2e_layout_version4): a tenth data files, the rest backups and
+# letters in equal parts, small and each different.
+e2e_layout_bulk() {
+    local old=$C/Ledgerwick count=$1 i
+    local data=$((count / 10)) backups=$(((count - count / 10) / 2))
+    local letters=$((count - data - backups))
+    for ((i = 1; i <= data; i++)); do printf 'data file %05d\r\n%0800d\r\n' "$i" 0 >"$old/Client$i.LW" || return 1; done
+    for ((i = 1; i <= backups; i++)); do printf 'backup %05d\r\n' "$i" >"$old/Backups/Client$i.BK$((i % 3 + 1))" || return 1; done
+    for ((i = 1; i <= letters; i++)); do printf '{\\rtf1 letter %05d}\r\n' "$i" >"$old/Letters/Letter$i.RTF" || return 1; done
+}
+
 # Runs the setup silently with the given extra arguments; gives its exit code.
 e2e_run_setup() {
     lw_wine "$E2E/LedgerwickSetup.exe" /S "$@" >"$E2E/setup.out" 2>&1 </dev/null
