@@ -53,6 +53,22 @@ if(WIN32)
     add_test(NAME wine.implib_${id} COMMAND implib_caller_${id})
     set_tests_properties(wine.implib_${id} PROPERTIES LABELS wine RESOURCE_LOCK lw_wine_prefix)
   endforeach()
+
+  # The guide's C example of the progress export, built as an integrator
+  # builds it and run over a small old installation in the suite's prefix:
+  # the guide shows the code that passed here.
+  add_executable(progress_example docs/examples/progress.c)
+  target_include_directories(progress_example PRIVATE ${CMAKE_SOURCE_DIR}/include)
+  target_compile_options(progress_example PRIVATE ${LW_WARNINGS})
+  target_link_libraries(progress_example PRIVATE ${LW_IMPLIB_DIR}/libUpgrade.dll.a)
+  target_link_options(progress_example PRIVATE -static)
+  add_dependencies(progress_example Upgrade_implibs)
+  set_target_properties(progress_example PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  add_test(NAME wine.progress_example
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/implib/progress_test.sh $<TARGET_FILE:progress_example>)
+  # 77: a 32-bit build where this machine runs no 32-bit programs.
+  set_tests_properties(wine.progress_example PROPERTIES LABELS wine RESOURCE_LOCK lw_wine_prefix
+    SKIP_RETURN_CODE 77 TIMEOUT 120)
 else()
   include(GoogleTest)
   gtest_discover_tests(lw_tests TEST_PREFIX "native." DISCOVERY_TIMEOUT 60)

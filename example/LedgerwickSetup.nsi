@@ -41,6 +41,20 @@
 !ifndef OUTFILE
   !define OUTFILE "LedgerwickSetup.exe"
 !endif
+; The upgrade's progress reaches the setup through a callback. A 32-bit setup
+; makes it with the System plug-in. The amd64 System plug-in makes no
+; callbacks, so a 64-bit setup needs ProgressBridge.dll (ProgressBridge.c
+; beside this script): pass the folder that holds it built for amd64 as
+;   -DPROGRESS_BRIDGE_DIR=<folder>
+; Without it, a 64-bit setup calls the upgrade without progress (ExW).
+!if "${ARCH}" == "x64"
+  !ifdef PROGRESS_BRIDGE_DIR
+    !addplugindir /amd64-unicode "${PROGRESS_BRIDGE_DIR}"
+    !define PROGRESS_BY_BRIDGE
+  !endif
+!else
+  !define PROGRESS_BY_SYSTEM
+!endif
 
 ; Unicode (the Target), yet the DLL still receives ANSI text: every text
 ; argument is passed as "m".
@@ -70,6 +84,7 @@ Var DetailsFile
 Var Counts
 Var DataFolder
 Var OldFolderAfter
+Var ProgressBar
 
 Function .onInit
   ; Where the manifest's request is not enforced (UAC off), say so rather
@@ -147,7 +162,66 @@ Section "Upgrade"
   ; A setup that wants no mask or report calls the plain wide export instead:
   ;   System::Call "${UPGRADE}::LedgerwickInstaller_UpgradeToVersion5W(i $PreviousVersion, w r2) i .r0 ?u"
   DetailPrint "Upgrading version $PreviousVersion in $OldFolder"
+  ; In Functions, up to the result's lines: NSIS moves the bar itself after
+  ; every instruction of a Section, which would take it back from where the
+  ; upgrade's callback left it.
+  Call UpgradeWithProgress
+
+  ${If} $DetailsFile != ""
+    Call SaveDetails
+    SetAutoClose true
+  ${EndIf}
+SectionEnd
+
+; The real run, its progress on the setup's own bar: the upgrade export with
+; progress (ProgressW) takes the same arguments as ExW and gives the same
+; result, and calls back with done, total and the item being worked on.
+; The old folder in $2; the result into $0.
+;
+; A setup that cannot take a callback keeps the plain call; it gives the same
+; result and report, only without progress (and so does ProgressW with a
+; NULL callback):
+;   System::Call "${UPGRADE}::LedgerwickInstaller_UpgradeToVersion5ExW(i $PreviousVersion, w r2, i 0, w '$ReportFile') i .r0 ?u"
+Function UpgradeWithProgress
+  StrCpy $ProgressBar 0 ; a silent run has no window: nothing is drawn
+  ${IfNot} ${Silent}
+    FindWindow $R2 "#32770" "" $HWNDPARENT ; the instfiles page
+    GetDlgItem $ProgressBar $R2 1004
+  ${EndIf}
+  SetDetailsPrint textonly ; the items on the status line, not in the list
+!ifdef PROGRESS_BY_SYSTEM
+  ; The callback: (context, done, total, item) into $R6, $R7, $R8; it
+  ; returns what the script pushes. While the DLL runs, each call of it
+  ; returns to the script with "callback1" in $R0 (the setup's only
+  ; callback); System::Call $R1 then resumes the DLL.
+  System::Get "(p, l .R6, l .R7, w .R8) isR0"
+  Pop $R1
+  StrCpy $R0 ""
+  System::Call "${UPGRADE}::LedgerwickInstaller_UpgradeToVersion5ProgressW(i $PreviousVersion, w r2, i 0, w '$ReportFile', k R1, p 0) i .r0 ?u"
+  ${DoWhile} $R0 == "callback1"
+    Call ShowUpgradeProgress
+    StrCpy $R0 ""
+    Push 1 ; go on; 0 would stop the upgrade after the operation in hand
+    System::Call $R1
+  ${Loop}
+  System::Free $R1
+!else ifdef PROGRESS_BY_BRIDGE
+  GetFunctionAddress $R1 OnBridgeProgress
+  ProgressBridge::Upgrade "${UPGRADE}" $PreviousVersion $2 0 $ReportFile $R1
+  Pop $0
+  ${If} $0 == "error"
+    StrCpy $0 -4
+  ${EndIf}
+!else
   System::Call "${UPGRADE}::LedgerwickInstaller_UpgradeToVersion5ExW(i $PreviousVersion, w r2, i 0, w '$ReportFile') i .r0 ?u"
+!endif
+  SetDetailsPrint both
+  Call ShowUpgradeResult
+FunctionEnd
+
+; The run's result in $0: the report's summary in the details, the user told
+; where files stayed, a silent run's exit code.
+Function ShowUpgradeResult
   ${If} $0 < 0
     DetailPrint "The upgrade did not run (result $0)"
     SetErrorLevel 33
@@ -165,12 +239,40 @@ Section "Upgrade"
       SetErrorLevel $0
     ${EndIf}
   ${EndIf}
+FunctionEnd
 
-  ${If} $DetailsFile != ""
-    Call SaveDetails
-    SetAutoClose true
+!ifdef PROGRESS_BY_BRIDGE
+; ProgressBridge's callback: done, total and item on the stack; leaves 1
+; there to go on.
+Function OnBridgeProgress
+  Pop $R6
+  Pop $R7
+  Pop $R8
+  Call ShowUpgradeProgress
+  Push 1
+FunctionEnd
+!endif
+
+!ifdef PROGRESS_BY_SYSTEM | PROGRESS_BY_BRIDGE
+; One progress call: done in $R6, total in $R7 (0 while the work is being
+; counted), the file or phase in $R8. The bar runs 0..30000, as NSIS's own.
+!define PBM_SETPOS 0x0402
+Function ShowUpgradeProgress
+  ${If} $R7 == 0
+    DetailPrint "Counting your files"
+    Return
   ${EndIf}
-SectionEnd
+  ${If} $ProgressBar != 0
+    ; 64-bit arithmetic: done * 30000 overflows IntOp from about 70,000 units.
+    System::Int64Op $R6 * 30000
+    Pop $R9
+    System::Int64Op $R9 / $R7
+    Pop $R9
+    SendMessage $ProgressBar ${PBM_SETPOS} $R9 0
+  ${EndIf}
+  DetailPrint "Carrying your files: $R8"
+FunctionEnd
+!endif
 
 ; The report's last line: "summary", the counts, the data folder and the old
 ; folder's final name, separated by tabs. Into $Counts, $DataFolder and

@@ -44,7 +44,13 @@ e2e_prepare() {
     lw_wineserver -p >/dev/null 2>&1 </dev/null || true
     C=$WINEPREFIX/drive_c
 
-    makensis -V2 -DARCH="$E2E_SETUP_TARGET" -DUPGRADE_DLL="$dll" -DOUTFILE="$E2E/LedgerwickSetup.exe" \
+    # The example's plug-in for a 64-bit setup's progress, built beside the
+    # DLL (cmake/e2e.cmake); a setup made without it runs without progress.
+    local bridge=()
+    if [ "$E2E_SETUP_TARGET" = x64 ] && [ -f "$(dirname "$dll")/nsis-plugins/ProgressBridge.dll" ]; then
+        bridge=(-DPROGRESS_BRIDGE_DIR="$(dirname "$dll")/nsis-plugins")
+    fi
+    makensis -V2 -DARCH="$E2E_SETUP_TARGET" -DUPGRADE_DLL="$dll" "${bridge[@]}" -DOUTFILE="$E2E/LedgerwickSetup.exe" \
         "$E2E_REPO/example/LedgerwickSetup.nsi" || { echo "e2e: makensis failed" >&2; return 1; }
 
     APPDATA_DIR=$(e2e_unix_path "$(e2e_win_var APPDATA)")
@@ -110,6 +116,18 @@ e2e_layout_version4() {
         printf 'shortcut\r\n' >"$DESKTOP/Ledgerwick Demo.lnk" &&
         e2e_reg_set HKCU EnableDebugLog 1 &&
         [ "$(e2e_reg_get HKCU EnableDebugLog)" = 1 ] || { echo "e2e: could not switch the diagnostic log on" >&2; return 1; }
+}
+
+# e2e_layout_bulk <count>: <count> more user files in the version-4 folder
+# (after e2e_layout_version4): a tenth data files, the rest backups and
+# letters in equal parts, small and each different.
+e2e_layout_bulk() {
+    local old=$C/Ledgerwick count=$1 i
+    local data=$((count / 10)) backups=$(((count - count / 10) / 2))
+    local letters=$((count - data - backups))
+    for ((i = 1; i <= data; i++)); do printf 'data file %05d\r\n%0800d\r\n' "$i" 0 >"$old/Client$i.LW" || return 1; done
+    for ((i = 1; i <= backups; i++)); do printf 'backup %05d\r\n' "$i" >"$old/Backups/Client$i.BK$((i % 3 + 1))" || return 1; done
+    for ((i = 1; i <= letters; i++)); do printf '{\\rtf1 letter %05d}\r\n' "$i" >"$old/Letters/Letter$i.RTF" || return 1; done
 }
 
 # Runs the setup silently with the given extra arguments; gives its exit code.
