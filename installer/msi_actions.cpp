@@ -219,7 +219,9 @@ static void Hear(void *context, const char *section, LogLevel level, const char 
     if (!run->counted)
         return;
     const char *name = (int)level >= 0 && (int)level < 3 ? LevelNames[level] : "?";
-    Say(run->install, "Upgrade.dll: [%s] %s %s", section, name, message);
+    // Brackets and braces would be read as the installer's formatting (Wine
+    // reads them inside a field's text too): the section goes in parentheses.
+    Say(run->install, "Upgrade.dll (%s) %s %s", section, name, message);
 }
 
 // The report's lines in the installer's log too, for a report on a share

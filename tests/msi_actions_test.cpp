@@ -114,7 +114,7 @@ TEST(MsiActions, DeferredRunsTheUpgradeWithTicksLinesAndReport)
     EXPECT_EQ(before["Accounts.LW"], HostReadFile(DataFolder() + "\\Accounts.LW"));
     EXPECT_EQ("note", HostReadFile(DataFolder() + "\\Letters\\Note.RTF"));
     EXPECT_TRUE(HostFileExists("C:\\lwtest\\report.txt"));
-    EXPECT_TRUE(LogHas("Upgrade.dll: [")) << "the upgrade's own log lines";
+    EXPECT_TRUE(LogHas("Upgrade.dll (")) << "the upgrade's own log lines";
     EXPECT_TRUE(LogHas("Ledgerwick upgrade report: ")) << "the report's lines";
     EXPECT_TRUE(LogHas("Ledgerwick upgrade: result "));
 }
