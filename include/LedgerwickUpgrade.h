@@ -93,6 +93,34 @@ int LEDGERWICK_UPGRADE_API LedgerwickInstaller_UpgradeToVersion5ProgressW(int pr
                                                                           LedgerwickProgressCallback callback,
                                                                           void *context);
 
+/* Windows Installer custom actions (type 1: a DLL in the Binary table),
+ * the upgrade inside an MSI package. install is the action's MSIHANDLE.
+ * msi.dll is loaded only while one of them runs.
+ *
+ * LedgerwickInstaller_MsiPrepareUpgrade, immediate, after InstallInitialize:
+ * reads LW_PREVIOUSVERSION ("" is 4), LW_OLDFOLDER ("" is "C:\Ledgerwick"),
+ * LW_REPORT ("" for none) and LW_PREVIEW ("", "0" or "1"), and checks them
+ * before anything changes: a bad one is named in the installer's log and
+ * the action fails (1603, ERROR_INSTALL_FAILURE). Good ones are handed on
+ * as the CustomActionData of the deferred action, which is why that action's
+ * Id must be exactly LedgerwickInstaller_MsiUpgrade; it adds the upgrade's
+ * progress ticks to the installer's total.
+ *
+ * LedgerwickInstaller_MsiUpgrade, deferred and impersonated (the upgrade
+ * carries the installing user's settings and files): runs
+ * LedgerwickInstaller_UpgradeToVersion5ProgressW, its progress as
+ * INSTALLMESSAGE_PROGRESS ticks and its log lines (and the report's lines)
+ * as INSTALLMESSAGE_INFO lines. Returns 0 when the upgrade ran, also when
+ * it kept a file in the old folder or an operation failed (nothing is lost,
+ * the report tells; failing would roll back the new program while the
+ * upgrade's moves stay); 1602 (ERROR_INSTALL_USEREXIT) when the installer
+ * answered cancel, after the operation in hand (a later install finishes
+ * the upgrade); 1603 without CustomActionData or when the report can't be
+ * written, with nothing changed. A rollback of the rest of the install does
+ * not undo the upgrade's moves. */
+unsigned LEDGERWICK_UPGRADE_API LedgerwickInstaller_MsiPrepareUpgrade(unsigned long install);
+unsigned LEDGERWICK_UPGRADE_API LedgerwickInstaller_MsiUpgrade(unsigned long install);
+
 int LEDGERWICK_UPGRADE_API LedgerwickInstaller_IsLedgerwickCompleteAlreadyRunning(void);
 
 /* Reads the list file's first "Source: " line and stores the file name it

@@ -39,6 +39,13 @@ void LogCallBegin(LogCall *call);
 // failed.
 int LogCallEnd(LogCall *call, int status);
 
+// One listener that hears every line while it is set, whether or not the
+// log is switched on (an installer's own log is read where this one is off):
+// the section, the level and the message without its line feed. The caller
+// sets it for one export call and clears it (null) before returning.
+typedef void (*LogListener)(void *context, const char *section, LogLevel level, const char *message);
+void LogListen(LogListener listener, void *context);
+
 // The log file's full path into path (OS_PATH_BUFFER). 1, or 0 with path "" when
 // the application-data folder can't be had.
 int LogFilePath(char *path);

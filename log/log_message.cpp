@@ -74,16 +74,29 @@ static int FinishLine(OsFile *file)
     return OsFflush(file) != 0 ? -1 : 0;
 }
 
+// Cleared by the export call that set it, like s_call.
+static LogListener s_listener = 0;
+static void *s_listenerContext = 0;
+
+void LogListen(LogListener listener, void *context)
+{
+    s_listener = listener;
+    s_listenerContext = context;
+}
+
 int LogMessage(const char *module, const char *section, LogLevel level, const char *format, ...)
 {
     char path[OS_PATH_BUFFER];
+    int toFile = 1;
     if (s_call != 0) {
-        if (!s_call->enabled)
-            return 0;
-        TextCopy(path, sizeof path, s_call->path);
-    } else if (!LoggingEnabled() || !LogFilePath(path)) {
-        return 0;
+        toFile = s_call->enabled;
+        if (toFile)
+            TextCopy(path, sizeof path, s_call->path);
+    } else {
+        toFile = LoggingEnabled() && LogFilePath(path);
     }
+    if (!toFile && s_listener == 0)
+        return 0;
 
     char message[LOG_MESSAGE_SIZE];
     va_list args;
@@ -103,6 +116,10 @@ int LogMessage(const char *module, const char *section, LogLevel level, const ch
         }
     }
     va_end(args);
+    if (s_listener != 0)
+        s_listener(s_listenerContext, section ? section : "[NULL]", level, message);
+    if (!toFile)
+        return 0;
     TextAppend(message, sizeof message, "\n");
 
     if (module == 0)

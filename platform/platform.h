@@ -381,3 +381,35 @@ int OsGetWindowText(OsWindow window, char *buffer, int count);
 // (platform/<backend>/memory.cpp).
 void *OsAlloc(size_t size);
 void OsFree(void *memory);
+
+// ---------------------------------------------------------------------------
+// The Windows Installer session of a custom action (msi.dll, reached through
+// LoadLibrary only while such an action runs, so a setup that never calls
+// one never loads it; platform/<backend>/msi.cpp). Results are Win32 error
+// codes unless noted.
+
+typedef unsigned long OsMsiHandle;
+#define OS_ERROR_MORE_DATA 234
+#define OS_ERROR_DLL_NOT_FOUND 1157
+#define OS_ERROR_INSTALL_USEREXIT 1602
+#define OS_ERROR_INSTALL_FAILURE 1603
+// MsiProcessMessage's answer when the user (or an external UI) cancels.
+#define OS_IDCANCEL 2
+// MsiGetMode's run modes the actions ask about.
+#define OS_MSIRUNMODE_SCHEDULED 16
+
+// MsiGetPropertyW as UTF-8 into value (capacity bytes): 0, OS_ERROR_MORE_DATA
+// (value "") when it does not fit, or the installer's error.
+unsigned OsMsiGetProperty(OsMsiHandle install, const char *name, char *value, size_t capacity);
+// MsiSetPropertyW: 0 or the installer's error.
+unsigned OsMsiSetProperty(OsMsiHandle install, const char *name, const char *value);
+// MsiGetMode: 1 when the installer is in that mode, else 0.
+int OsMsiGetMode(OsMsiHandle install, int mode);
+// One line of text for the installer's log (INSTALLMESSAGE_INFO), written
+// through a "[1]" template so brackets in a path are never read as
+// properties. MsiProcessMessage's answer: -1 on error.
+int OsMsiLogLine(OsMsiHandle install, const char *text);
+// INSTALLMESSAGE_PROGRESS with its first three fields (type, ticks, and the
+// third field's meaning for that type). MsiProcessMessage's answer:
+// OS_IDCANCEL when the installer says stop, -1 on error.
+int OsMsiProgress(OsMsiHandle install, int type, int ticks, int third);

@@ -215,4 +215,27 @@ void SimSetSleepHook(SimHook hook, void *context);
 // this to check the exact spelling is tried first.
 unsigned long SimDirectoryScans(void);
 
+// The simulated installer session of a custom action (platform/sim/msi.cpp),
+// apart from the host: SimMsiReset empties it (no properties, not in the
+// deferred sequence, nothing recorded, no cancel). Any handle reaches it.
+void SimMsiReset(void);
+// Sets a property as the installer would before the action runs (at most 32).
+void SimMsiSetProperty(const char *name, const char *value);
+// The property's value, "" when it was never set.
+const char *SimMsiProperty(const char *name);
+// Whether the action runs in the deferred (scheduled) sequence.
+void SimMsiSetScheduled(int scheduled);
+// MsiProcessMessage answers OS_IDCANCEL from the n-th progress report
+// (type 2) on, counting from 1; 0 never.
+void SimMsiCancelAtReport(int n);
+// The lines handed to the installer's log, in order (at most 512 kept).
+int SimMsiLineCount(void);
+const char *SimMsiLine(int index);
+// The progress messages, in order (at most 65536 kept).
+typedef struct SimMsiProgressMessage {
+    int type, ticks, third;
+} SimMsiProgressMessage;
+int SimMsiProgressCount(void);
+SimMsiProgressMessage SimMsiProgressAt(int index);
+
 #endif

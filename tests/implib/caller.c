@@ -27,10 +27,15 @@ int main(void)
     int calls = 0;
     int progressMask = LedgerwickInstaller_UpgradeToVersion5ProgressW(5, NULL, 0, NULL, GoOn, &calls);
     int deleted = DeleteLogFile();
-    printf("running %d, upgrade %d, upgrade W %d, upgrade mask %d, progress mask %d in %d calls, log deleted %d\n",
-           running, upgraded, upgradedW, mask, progressMask, calls, deleted);
+    /* No installer session: the custom actions fail as an action fails. */
+    unsigned prepared = LedgerwickInstaller_MsiPrepareUpgrade(0);
+    unsigned deferred = LedgerwickInstaller_MsiUpgrade(0);
+    printf("running %d, upgrade %d, upgrade W %d, upgrade mask %d, progress mask %d in %d calls, log deleted %d, "
+           "MSI actions %u %u\n",
+           running, upgraded, upgradedW, mask, progressMask, calls, deleted, prepared, deferred);
     return upgraded == 0 && upgradedW == 0 && mask == LEDGERWICK_UPGRADE_NOTHING_TO_DO &&
-                   progressMask == LEDGERWICK_UPGRADE_NOTHING_TO_DO && calls > 0
+                   progressMask == LEDGERWICK_UPGRADE_NOTHING_TO_DO && calls > 0 && prepared == 1603 &&
+                   deferred == 1603
                ? 0
                : 1;
 }

@@ -1,0 +1,23 @@
+# The example MSI package around this build's Upgrade.dll (msitools' wixl,
+# which scripts/setup installs), and its runs under Wine's msiexec. Label
+# "e2e": each case resets the installation in a prefix the cases share.
+find_program(LW_WIXL wixl)
+if(NOT LW_WIXL)
+  message(WARNING "wixl not found (Debian's wixl package; scripts/setup installs it): no MSI package, no MSI tests")
+  return()
+endif()
+
+set(LW_MSI_DIR ${CMAKE_BINARY_DIR}/msi)
+add_custom_command(
+  OUTPUT ${LW_MSI_DIR}/LedgerwickSetup.msi
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/msi/build_package.sh $<TARGET_FILE:Upgrade> ${LW_MSI_DIR}
+  DEPENDS Upgrade ${CMAKE_SOURCE_DIR}/example/LedgerwickSetup.wxs ${CMAKE_SOURCE_DIR}/tests/msi/build_package.sh
+  COMMENT "The example MSI package (wixl)")
+add_custom_target(msi_package ALL DEPENDS ${LW_MSI_DIR}/LedgerwickSetup.msi)
+
+foreach(case upgrade bad preview polish)
+  add_test(NAME e2e.msi_${case}
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/msi/msi_e2e.sh ${case} $<TARGET_FILE:Upgrade> ${CMAKE_BINARY_DIR}/e2e)
+  set_tests_properties(e2e.msi_${case} PROPERTIES TIMEOUT 400 LABELS e2e RESOURCE_LOCK lw_msi_prefix
+                       SKIP_RETURN_CODE 77)
+endforeach()
