@@ -30,3 +30,12 @@ foreach(case upgrade bad preview polish)
   set_tests_properties(e2e.msi_${case} PROPERTIES TIMEOUT 400 LABELS e2e RESOURCE_LOCK lw_msi_prefix
                        SKIP_RETURN_CODE 77)
 endforeach()
+# The install watched by an external UI handler: its progress sums, and a
+# cancel answered mid-upgrade that a second install finishes.
+foreach(case progress cancel)
+  add_test(NAME e2e.msi_ui_${case}
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/msi/msi_e2e.sh ui_${case} $<TARGET_FILE:Upgrade> ${CMAKE_BINARY_DIR}/e2e
+            $<TARGET_FILE:ui_watcher>)
+  set_tests_properties(e2e.msi_ui_${case} PROPERTIES TIMEOUT 600 LABELS e2e RESOURCE_LOCK lw_msi_prefix
+                       SKIP_RETURN_CODE 77)
+endforeach()
