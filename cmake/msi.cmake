@@ -15,9 +15,27 @@ add_custom_command(
   COMMENT "The example MSI package (wixl)")
 add_custom_target(msi_package ALL DEPENDS ${LW_MSI_DIR}/LedgerwickSetup.msi)
 
+# Installs the package in-process with an external UI handler that keeps the
+# installer's progress sums and can answer cancel (tests/msi/ui_watcher.c).
+add_executable(ui_watcher tests/msi/ui_watcher.c)
+target_compile_definitions(ui_watcher PRIVATE UNICODE _UNICODE)
+target_compile_options(ui_watcher PRIVATE ${LW_WARNINGS})
+target_link_libraries(ui_watcher PRIVATE msi)
+target_link_options(ui_watcher PRIVATE -municode -static -static-libgcc)
+set_target_properties(ui_watcher PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
 foreach(case upgrade bad preview polish)
   add_test(NAME e2e.msi_${case}
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/msi/msi_e2e.sh ${case} $<TARGET_FILE:Upgrade> ${CMAKE_BINARY_DIR}/e2e)
   set_tests_properties(e2e.msi_${case} PROPERTIES TIMEOUT 400 LABELS e2e RESOURCE_LOCK lw_msi_prefix
+                       SKIP_RETURN_CODE 77)
+endforeach()
+# The install watched by an external UI handler: its progress sums, and a
+# cancel answered mid-upgrade that a second install finishes.
+foreach(case progress cancel)
+  add_test(NAME e2e.msi_ui_${case}
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/msi/msi_e2e.sh ui_${case} $<TARGET_FILE:Upgrade> ${CMAKE_BINARY_DIR}/e2e
+            $<TARGET_FILE:ui_watcher>)
+  set_tests_properties(e2e.msi_ui_${case} PROPERTIES TIMEOUT 600 LABELS e2e RESOURCE_LOCK lw_msi_prefix
                        SKIP_RETURN_CODE 77)
 endforeach()

@@ -7,11 +7,17 @@
 # a time limit: a 32-bit action on a machine that cannot run 32-bit programs
 # hangs rather than fails.
 #
+# The ui_ cases install in-process through ui_watcher.exe (tests/msi/ui_watcher.c),
+# an external UI handler that keeps the installer's progress sums and can
+# answer cancel, over the walk-through with 300 more user files so the
+# upgrade sends many progress messages.
+#
 # Usage: msi_e2e.sh upgrade|bad|preview|polish <Upgrade.dll> <work folder>
+#        msi_e2e.sh ui_progress|ui_cancel <Upgrade.dll> <work folder> <ui_watcher.exe>
 # Exit 77 (a skip, with its reason) for a 32-bit DLL where 32-bit programs
 # cannot run.
 set -uo pipefail
-case=$1 dll=$(readlink -f "$2") work=$3/msi
+case=$1 dll=$(readlink -f "$2") work=$3/msi watcher=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../e2e/layout.sh"
 LW_WINE_PREFIX_LIB=1 source "$E2E_REPO/scripts/wine-prefix"
@@ -52,6 +58,51 @@ uninstall() {
     rm -f "$program"
 }
 log_has() { grep -qF -- "$1" "$work/msi.txt"; }
+
+# Runs ui_watcher.exe in mode $1 (progress or cancel) with the walk-through's
+# properties and a verbose log in msi.txt; its summary is read with ui_value.
+watch_install() {
+    rm -f "$work/msi.log"
+    local status=0
+    local loader=$LW_WINE64
+    [ "$WINEARCH" = win64 ] || loader=$LW_WINE32
+    timeout 300 "$loader" "$watcher" "$1" "$package" "$msilog_win" 'LW_OLDFOLDER=C:\Ledgerwick LW_REPORT=C:\lw-report.txt' \
+        >"$work/ui-$1.out" 2>&1 </dev/null || status=$?
+    [ "$status" != 124 ] || fail "ui_watcher did not end within 300 s"
+    [ "$status" = 0 ] || fail "ui_watcher exited with $status: $(tr -d '\r' <"$work/ui-$1.out" | tail -n 3)"
+    tr -d '\r' <"$work/ui-$1.out" >"$work/ui.txt"
+    cp "$work/msi.log" "$work/msi.txt" 2>/dev/null || : >"$work/msi.txt"
+    echo "ui_watcher $1: $(grep -E '^(status|reset|added|ticks|upgrade_[a-z]+|cancelled_at) ' "$work/ui.txt" | tr '\n' ' ')"
+}
+ui_value() { sed -n "s/^$1 //p" "$work/ui.txt" | tail -n 1; }
+# The user files of the layout (data files, backups, letters), relative to
+# the old folder, kept aside in $work/before.
+keep_user_files() {
+    rm -rf "$work/before" && mkdir -p "$work/before" || fail "could not make $work/before"
+    (cd "$C/Ledgerwick" && find . -maxdepth 1 -name '*.LW' -type f && find Backups Letters -type f) |
+        sed 's|^\./||' | LC_ALL=C sort >"$work/user-files.txt"
+    (cd "$C/Ledgerwick" && tar -cf - -T "$work/user-files.txt") | (cd "$work/before" && tar -xf -) ||
+        fail "could not keep the user files"
+}
+# Every kept user file byte-identical in the data folder (backups go to
+# "Automated Backups").
+all_in_data_folder() {
+    local f
+    while IFS= read -r f; do
+        cmp -s "$work/before/$f" "$data/${f/#Backups/Automated Backups}" || cmp -s "$work/before/$f" "$data/$f" ||
+            fail "$f is not byte-identical in the data folder"
+    done <"$work/user-files.txt"
+}
+# The data folder as relative paths and checksums, and the two settings that
+# point into it.
+data_state() {
+    (cd "$data" && find . -type f -exec md5sum {} + | LC_ALL=C sort -k 2)
+    echo "DatafilePath=$(e2e_reg_get HKCU DatafilePath)"
+    echo "LastLedgerwickOpenedInDataFolder=$(e2e_reg_get HKCU LastLedgerwickOpenedInDataFolder)"
+}
+ui_layout() {
+    e2e_layout_bulk 300 || fail "could not lay out the 300 more user files"
+}
 
 uninstall
 e2e_prepare "$work" "$dll" || fail "could not reset the prefix"
@@ -102,6 +153,75 @@ polish)
     [ -d "$old OLD" ] || fail "the Polish old folder was not retired"
     cmp -s "$SAMPLES/Accounts.LW" "$data/Accounts.LW" || fail "the data file was not carried from the Polish folder"
     rm -rf "$old" "$old OLD"
+    ;;
+ui_progress)
+    [ -n "$watcher" ] || fail "no ui_watcher.exe given"
+    ui_layout
+    keep_user_files
+    watch_install progress
+    [ "$(ui_value status)" = 0 ] || fail "MsiInstallProductW returned $(ui_value status) (see $work/ui.txt)"
+    # The installer's accounting as the handler kept it: one master reset
+    # (Wine's InstallValidate), the immediate action's ProgressAddition, then
+    # increments. The upgrade's increments, from its first log line until the
+    # next action starts, must sum to exactly what its immediate action added,
+    # in several rising steps, and the bar must end at least full.
+    added=$(ui_value upgrade_added) upgrade=$(ui_value upgrade_ticks)
+    [ "$(ui_value resets)" = 1 ] || fail "$(ui_value resets) master resets, not 1"
+    [ "${added:-0}" -gt 0 ] || fail "no ProgressAddition after the immediate action's line"
+    [ "$upgrade" = "$added" ] || fail "the upgrade's increments sum to $upgrade, not the $added its action added"
+    [ "$(ui_value upgrade_steps)" -ge 3 ] || fail "the upgrade moved the bar in $(ui_value upgrade_steps) steps, not 3 or more"
+    [ "$(ui_value negative)" = 0 ] || fail "an increment went below zero"
+    # Wine's own actions overshoot: RemoveFiles reports the new file's size
+    # on a first install too, which its reset did not count; so "at least".
+    [ "$(ui_value ticks)" -ge $(($(ui_value reset) + $(ui_value added))) ] ||
+        fail "the bar ended at $(ui_value ticks) of $(($(ui_value reset) + $(ui_value added)))"
+    log_has "Ledgerwick upgrade: result 5 " || fail "MsiEnableLogW's verbose log has no result line of a full upgrade"
+    [ -f "$program" ] || fail "the program file was not installed"
+    all_in_data_folder
+    ;;
+ui_cancel)
+    [ -n "$watcher" ] || fail "no ui_watcher.exe given"
+    ui_layout
+    keep_user_files
+    # An uninterrupted install first, for the data folder and settings the
+    # cancelled and resumed one must end with; then the same layout again.
+    watch_install progress
+    [ "$(ui_value status)" = 0 ] || fail "the uninterrupted install returned $(ui_value status)"
+    expected=$(data_state)
+    uninstall
+    e2e_prepare "$work" "$dll" || fail "could not reset the prefix"
+    e2e_layout_version4 || fail "could not lay out the version-4 installation again"
+    ui_layout
+    # The walk-through's data file, backups and letter are random each time.
+    (cd "$work/before" && tar -cf - .) | (cd "$C/Ledgerwick" && tar -xf -) || fail "could not restore the user files"
+
+    # Wine 8 carries the handler's IDCANCEL back through its custom-action
+    # server to the deferred action's MsiProcessMessage, as Windows does, so
+    # the action stops and returns 1602. Wine's own actions ignore the
+    # handler's answer to their progress messages (msi_ui_progress discards
+    # it): under Wine only a custom action can be cancelled this way. Wine
+    # also leaves the new program file in place after the 1602 (no rollback
+    # of InstallFiles), so the test says nothing about it until the
+    # second install.
+    watch_install cancel
+    [ "$(ui_value status)" = 1602 ] || fail "the cancelled install returned $(ui_value status), not 1602"
+    at=$(ui_value cancelled_at)
+    [ "$at" -gt 0 ] && [ "$at" -lt "$(ui_value upgrade_added)" ] ||
+        fail "IDCANCEL was not answered mid-upgrade (at $at of $(ui_value upgrade_added) ticks)"
+    log_has "Ledgerwick upgrade: stopped at the installer's cancel" || fail "the deferred action did not log the cancel"
+    # Nothing lost: every user file's content is in the old folder, its
+    # " OLD" name or the data folder.
+    present=$(cd "$C" && find Ledgerwick "Ledgerwick OLD" "$data" -type f -exec md5sum {} + 2>/dev/null | cut -d' ' -f1 | sort -u)
+    while IFS= read -r f; do
+        grep -qx "$(md5sum <"$work/before/$f" | cut -d' ' -f1)" <<<"$present" || fail "$f was lost at the cancel"
+    done <"$work/user-files.txt"
+
+    watch_install progress
+    [ "$(ui_value status)" = 0 ] || fail "the install after the cancel returned $(ui_value status)"
+    [ -f "$program" ] || fail "the program file is not installed after the second install"
+    all_in_data_folder
+    [ "$(data_state)" = "$expected" ] ||
+        fail "the data folder or settings differ from an uninterrupted install: $(diff <(echo "$expected") <(data_state) | head -n 5)"
     ;;
 *) fail "unknown case $case" ;;
 esac
