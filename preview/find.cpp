@@ -60,6 +60,9 @@ int PvFindNext(PvFind *find, OsFindData *entry)
 {
     if (find == nullptr)
         return -1;
+    // A step that goes through a large folder changing nothing (weighing
+    // each data file against the data folder's) is work all the same.
+    PvWorking();
     if (find->handle == OS_INVALID_FIND_HANDLE)
         return MadeEntry(find, entry) == 0 ? 0 : ExtraEntry(find, entry);
     do {
