@@ -161,10 +161,11 @@ static void LogKept(const RuleCall *call, const char *oldFile, int verdict, cons
     }
 }
 
-// The engine's say on each file its patterns selected, from the bytes.
-static int SelectByRule(const char *sourceFile, void *context)
+// The rule's verdict on a file the engine is about to act on, from the
+// bytes; a file in place gets its line here. again: asked right before a
+// try after a wait, where whatever keeps the file is told now.
+static int AllowedByRule(const char *sourceFile, const RuleCall *call, int again)
 {
-    const RuleCall *call = (const RuleCall *)context;
     char name[OS_PATH_BUFFER];
     char newFile[OS_PATH_BUFFER];
     if (!FileNameOfPath(sourceFile, name, 1))
@@ -174,32 +175,26 @@ static int SelectByRule(const char *sourceFile, void *context)
         return 1;
     if (verdict == RULE_IN_PLACE)
         LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_INFO, "Already in new datafile folder: %s", sourceFile);
-    // The list beforehand forecast this one as carried: its size and time
-    // matched, its bytes do not. Its lines come here instead.
-    if (verdict == RULE_KEEPS && newFile[0] != '\0' && LooksLikeCopy(sourceFile, newFile))
+    // The first time, the list beforehand has told every file it forecast
+    // as kept; one it forecast as carried (size and time matched, the bytes
+    // do not) gets its lines here instead.
+    else if (again || (verdict == RULE_KEEPS && newFile[0] != '\0' && LooksLikeCopy(sourceFile, newFile)))
         LogKept(call, sourceFile, verdict, newFile);
     return 0;
 }
 
+// The engine's say on each file its patterns selected.
+static int SelectByRule(const char *sourceFile, void *context)
+{
+    return AllowedByRule(sourceFile, (const RuleCall *)context, 0);
+}
+
 // The engine's question again, right before a try after a wait: another
 // program held the file, and it (or another) may have written the file or
-// its copy in the data folder meanwhile. What no longer holds is told here,
-// where the file stays.
+// its copy in the data folder meanwhile.
 static int StillAllowedByRule(const char *sourceFile, void *context)
 {
-    const RuleCall *call = (const RuleCall *)context;
-    char name[OS_PATH_BUFFER];
-    char newFile[OS_PATH_BUFFER];
-    if (!FileNameOfPath(sourceFile, name, 1))
-        return 0;
-    int verdict = Judge(call, sourceFile, name, newFile, 0);
-    if (verdict == RULE_TAKES)
-        return 1;
-    if (verdict == RULE_IN_PLACE)
-        LogMessage(LOG_MODULE, TRANSFER_SECTION, LOG_INFO, "Already in new datafile folder: %s", sourceFile);
-    else
-        LogKept(call, sourceFile, verdict, newFile);
-    return 0;
+    return AllowedByRule(sourceFile, (const RuleCall *)context, 1);
 }
 
 // Logs, before the action's own lines, every file directly in oldFolder that
