@@ -126,6 +126,35 @@ static int StillCarried(const char *path, void *context)
     return FileNameOfPath(path, name, 1) && !Keeps((const Judge *)context, path, name);
 }
 
+// A sub-folder of the user's that the engine clears in one pass (every file
+// in it was carried), and where in the data folder its files were carried.
+typedef struct CarriedPass {
+    const char *folder; // as the engine was given it
+    const char *mirror;
+} CarriedPass;
+
+// The engine's ask-again before a delete after a wait, in such a pass: the
+// program that held the file may have written it, or its copy, meanwhile.
+// A file that is no longer its copy's twin stays, and the report says so.
+static int StillCarriedInPass(const char *path, void *context)
+{
+    const CarriedPass *pass = (const CarriedPass *)context;
+    // The engine names each file by the folder it was given (with the
+    // backslash it adds) and the way down; the rest is that way down.
+    size_t n = strlen(pass->folder);
+    int carried = 0;
+    if (strncmp(path, pass->folder, n) == 0 && (pass->folder[n - 1] == '\\' || path[n++] == '\\')) {
+        char copy[OS_PATH_BUFFER];
+        carried = HasText(pass->mirror) && TextCopyPath(copy, pass->mirror) && OsPathAppend(copy, path + n) &&
+                  IsIdenticalCopy(path, copy);
+    }
+    if (!carried) {
+        LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Kept:  %s", path);
+        ReportDecision(REPORT_KEPT, path, "", "not carried to the data folder");
+    }
+    return carried;
+}
+
 // The judge for a folder one level down; mirror holds its buffer.
 static Judge ChildJudge(const Judge *judge, const char *name, char *mirror)
 {
@@ -294,9 +323,10 @@ void DeleteOldVersion(const char *oldInstallPath, const char *newDatafilePath, c
         }
         // A folder of the user's loses only carried files here, and each
         // is reported: an earlier line may have said it was kept.
-        FileHooks hooks = {nullptr, nullptr,
-                           sub->rule == KEEP_ALL_NOT_CARRIED ? ReportUserFileOutcome : ReportProgramFileOutcome,
-                           nullptr};
+        int usersFolder = sub->rule == KEEP_ALL_NOT_CARRIED;
+        CarriedPass pass = {path, judge.mirror};
+        FileHooks hooks = {nullptr, usersFolder ? StillCarriedInPass : nullptr,
+                           usersFolder ? ReportUserFileOutcome : ReportProgramFileOutcome, &pass};
         PerformActionOnFilesWith(FILE_DELETE, path, 0, OldSubFolderPatterns, COUNT_OF(OldSubFolderPatterns), 0, 1,
                                  sub->recurse, nullptr, &hooks);
     }
