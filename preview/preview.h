@@ -37,6 +37,12 @@ void ProgressCounted(void);
 void ProgressEnd(void);
 // 1 once the sink has said stop.
 int PvCancelled(void);
+// Between these two a stop the sink asks for waits: for changes that only
+// make sense together (a folder's new name and the note inside it). The
+// sink hears nothing more once it has said stop; at the release the stop
+// takes hold.
+void PvHoldStop(void);
+void PvReleaseStop(void);
 // Work that changes nothing but takes long (reading a large file to compare
 // it) goes on: the sink hears, paced, where the work stands, so a bar never
 // looks hung.

@@ -28,6 +28,8 @@ typedef struct Progress {
     void *context;
     int counting;
     int cancelled;
+    int held;       // a stop waits for the release
+    int stopAsked;  // the sink said stop while held
     unsigned long long done;
     unsigned long long total;
     unsigned long long lastCall;
@@ -86,14 +88,18 @@ static int GrowWeights(void)
 static void Tell(const char *item)
 {
     Progress *p = s_progress;
-    if (p->cancelled)
+    if (p->cancelled || p->stopAsked)
         return;
     p->lastCall = OsGetTickCount();
     // Whatever the caller's code does, the error of the operation just made
     // is still the one its step asks for.
     unsigned long error = OsGetLastError();
-    if (!p->sink(p->context, p->done, p->counting ? 0 : p->total, item))
-        p->cancelled = 1;
+    if (!p->sink(p->context, p->done, p->counting ? 0 : p->total, item)) {
+        if (p->held)
+            p->stopAsked = 1;
+        else
+            p->cancelled = 1;
+    }
     OsSetLastError(error);
 }
 
@@ -145,6 +151,22 @@ void ProgressEnd(void)
 int PvCancelled(void)
 {
     return s_progress != nullptr && s_progress->cancelled;
+}
+
+void PvHoldStop(void)
+{
+    if (s_progress != nullptr)
+        s_progress->held = 1;
+}
+
+void PvReleaseStop(void)
+{
+    Progress *p = s_progress;
+    if (p == nullptr)
+        return;
+    p->held = 0;
+    if (p->stopAsked)
+        p->cancelled = 1;
 }
 
 int ProgressMayChange(void)

@@ -26,7 +26,16 @@ std::string DataFolder()
     return HostShellFolder(OS_CSIDL_PERSONAL) + "\\Ledgerwick Data";
 }
 
-enum Installation { Plain, Clashes };
+// Clashes: files of the same names, some different, already in the data
+// folder. KeptLastFile: those clashes, and the last data file is one the
+// data folder's differs from, so it stays in the old folder and the setting
+// follows it there.
+enum Installation { Plain, Clashes, KeptLastFile };
+
+const char *Named(Installation installation)
+{
+    return installation == Plain ? "plain" : installation == Clashes ? "clashes" : "kept last data file";
+}
 
 void LayOut(Installation installation)
 {
@@ -49,21 +58,37 @@ void LayOut(Installation installation)
     char windows[OS_PATH_BUFFER] = "";
     OsGetWindowsDirectory(windows, sizeof windows);
     HostWriteFile(std::string(windows) + "\\ledgerwick.ini", "[Email Setup]\r\nSMTPServer=mail.example.com\r\n");
-    if (installation == Clashes) {
+    if (installation != Plain) {
         HostWriteFile(DataFolder() + "\\Books.LW", "newer books");
         HostWriteFile(DataFolder() + "\\Automated Backups\\Accounts.BK1", "bk1");
         HostWriteFile(DataFolder() + "\\Letters\\Note.RTF", "another note");
     }
-    HostRegSetText(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder", (kOld + "\\Accounts.LW").c_str());
+    const std::string last = installation == KeptLastFile ? "\\Books.LW" : "\\Accounts.LW";
+    HostRegSetText(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder", (kOld + last).c_str());
 }
 
-// What a run leaves that the user works with: the data folder's files and
-// the settings that name them.
+// A file's bytes as a failure can print them: a long file by its length
+// and a hash.
+std::string Digest(const std::string &bytes)
+{
+    if (bytes.size() <= 200)
+        return bytes;
+    unsigned long long hash = 14695981039346656037ull;
+    for (unsigned char c : bytes)
+        hash = (hash ^ c) * 1099511628211ull;
+    return std::to_string(bytes.size()) + " bytes, hash " + std::to_string(hash);
+}
+
+// What a run leaves that the user works with: the data folder's files, the
+// settings that name them, and the note in the old folder that says where
+// everything went.
 std::map<std::string, std::string> Outcome()
 {
     std::map<std::string, std::string> outcome;
+    const std::string readme = kOldRenamed + "\\_Readme.txt";
+    outcome["readme"] = HostFileExists(readme) ? HostReadFile(readme) : "(none)";
     for (const std::string &rel : HostTree(DataFolder()))
-        outcome[rel] = HostReadFile(DataFolder() + "\\" + rel);
+        outcome[rel] = Digest(HostReadFile(DataFolder() + "\\" + rel));
     for (const char *name : {"DatafilePath", "LastLedgerwickOpenedInDataFolder", "SMTPServer"})
         outcome[name] = HostSettingText(name);
     return outcome;
@@ -191,11 +216,14 @@ TEST_F(ProgressTest, TheBarRisesToATotalKnownBeforeAnyChange)
 // an uninterrupted one. A stop while counting changes nothing at all.
 TEST_F(ProgressTest, AStopAtAnyCallLosesNothingAndTheNextRunFinishes)
 {
-    for (Installation installation : {Plain, Clashes}) {
-        SCOPED_TRACE(installation == Plain ? "plain" : "clashes");
+    for (Installation installation : {Plain, Clashes, KeptLastFile}) {
+        SCOPED_TRACE(Named(installation));
         LayOut(installation);
         ASSERT_NE(ExW(), 0);
         const auto uninterrupted = Outcome();
+        // A setup run again over a finished upgrade leaves it as it is.
+        ExW();
+        EXPECT_EQ(Outcome(), uninterrupted) << "a second run";
         LayOut(installation);
         Recorder all;
         Progress(&all);

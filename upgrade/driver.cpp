@@ -81,15 +81,42 @@ static void MoveUserFiles(const char *oldPath, const char *newPath, const char *
 // run left a folder of that name, " OLD 2", " OLD 3", ... the first free one.
 // 0 when none fits a path; a shortened name could land the user's files
 // somewhere nobody would look for them.
+static int RetiredName(const char *oldPath, int n, char *target)
+{
+    int fits = n == 1 ? TextFormat(target, OS_PATH_BUFFER, "%s%s", oldPath, kRenameSuffix)
+                      : TextFormat(target, OS_PATH_BUFFER, "%s%s %d", oldPath, kRenameSuffix, n);
+    return fits && TextFitsPath(target);
+}
+
 static int RenameTarget(const char *oldPath, char *target)
 {
     for (int n = 1; n < 100; n++) {
-        int fits = n == 1 ? TextFormat(target, OS_PATH_BUFFER, "%s%s", oldPath, kRenameSuffix)
-                          : TextFormat(target, OS_PATH_BUFFER, "%s%s %d", oldPath, kRenameSuffix, n);
-        if (!fits || !TextFitsPath(target))
+        if (!RetiredName(oldPath, n, target))
             return 0;
         if (PvGetFileAttributes(target) == OS_INVALID_FILE_ATTRIBUTES)
             return 1;
+    }
+    return 0;
+}
+
+// A run after the old folder took its " OLD" name (the setup run again, or
+// run on after a stop): a last data file the setting names in that folder
+// is one the upgrade kept there, or one the user opened from there as its
+// readme says, and the setting stays. Gives 1 with keptFile set.
+static int KeptInRetiredFolder(const char *oldPath, char *keptFile)
+{
+    char lastLW[OS_PATH_BUFFER];
+    char folder[OS_PATH_BUFFER];
+    char retired[OS_PATH_BUFFER];
+    if (!HasText(oldPath) || ReadPathSetting(SETTING_LAST_OPENED, lastLW) <= 0 || IsExistingFile(lastLW) != 1 ||
+        !FolderOfPath(lastLW, folder))
+        return 0;
+    OsPathRemoveBackslash(folder);
+    // The names are taken in turn, so the retired folders are the first ones
+    // that exist.
+    for (int n = 1; n < 100 && RetiredName(oldPath, n, retired) && IsExistingFolder(retired) == -1; n++) {
+        if (SamePath(folder, retired))
+            return TextCopyPath(keptFile, lastLW);
     }
     return 0;
 }
@@ -123,8 +150,6 @@ static void RetireOldFolder(const char *oldPath, const char *newPath, int holdsU
         ReportDecision(REPORT_DELETED, oldPath, "", nullptr);
         return;
     }
-    if (PvCancelled())
-        return;
     LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath not empty, am cleaning up");
     if (RetryWhileInUse(RETRY_RENAME, oldPath, tempPath, UPV5)) {
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "Renamed OLDPath to TempPath");
@@ -244,10 +269,14 @@ static void UpgradeOldFolder(int previousVersion, const char *oldPath, const cha
         if (PvCancelled())
             return;
     }
+    // Once the old folder has its new name, the readme in it and the setting
+    // that follows a data file kept there go with it: a stop asked meanwhile
+    // waits for them. A later run finds no old folder, and would know of
+    // neither.
+    PvHoldStop();
     RetireOldFolder(oldPath, newPath, holdsUsersFolder, finalPath);
-    if (PvCancelled())
-        return;
     *keepLastLW = FollowKeptDataFile(oldPath, finalPath, newPath, keptFile);
+    PvReleaseStop();
 }
 
 // The upgrade's steps; gives the status of the last log line. The old folder
@@ -294,6 +323,7 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
         // program's own folder, or one that no longer exists.
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath Not Exist: %s", oldPath);
         ReportNothingToDo();
+        keepLastLW = KeptInRetiredFolder(oldPath, keptFile);
     } else if (LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath Exists: %s", oldPath),
                (refusal = OldFolderRefusal(oldPath, newPath)) != nullptr) {
         // Not an installation folder the upgrade may touch: the settings are
