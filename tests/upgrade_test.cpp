@@ -850,8 +850,8 @@ TEST_F(UpgradeTest, BackupWhoseNameIsTakenStaysInTheOldFolder)
 
 // The data folder already holds a different Accounts.OLD, which another
 // program holds open, so the earlier copy cannot be carried over and stays;
-// the data file then cannot take its name and stays as it is, and the final
-// check lets go of it.
+// the data file then cannot take its name and stays as it is. Its copy in
+// the data folder is the user's data all the same: the setting names it.
 TEST_F(UpgradeTest, EarlierCopyThatDiffersFromTheDataFoldersStays)
 {
     LayOutOldInstallation();
@@ -868,13 +868,13 @@ TEST_F(UpgradeTest, EarlierCopyThatDiffersFromTheDataFoldersStays)
     EXPECT_EQ(HostReadFile(New("Accounts.OLD")), Bytes("other"));
     EXPECT_EQ(HostReadFile(New("Accounts.LW")), Bytes("accounts"));
     EXPECT_EQ(HostReadFile(New("Automated Backups\\Accounts.BK1")), Bytes("bk1"));
-    EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), "");
+    EXPECT_EQ(Setting("LastLedgerwickOpenedInDataFolder"), New("Accounts.LW"));
     std::vector<LogEntry> entries = ReadLogEntries();
     EXPECT_TRUE(LogHas(entries, "TransferUserFiles",
                        "ERROR Not Deleted: " + Old("Accounts.OLD") + ", no identical copy in new datafile folder"));
     EXPECT_TRUE(LogHas(entries, "UpV5", I("Datafile is already in correct path")));
-    EXPECT_TRUE(LogHas(entries, "ValidateLastLedgerwickOpenedInDatafileFolder",
-                       I("Paths are not the same, Setting LastLedgerwickOpenedInDataFolder = ''")));
+    EXPECT_TRUE(LogHas(entries, "UpV5", I("LastLW carried, its .OLD name taken: " + New("Accounts.LW"))));
+    EXPECT_TRUE(LogHas(entries, "ValidateLastLedgerwickOpenedInDatafileFolder", I("Paths are the same")));
 }
 
 } // namespace

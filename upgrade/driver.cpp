@@ -186,10 +186,16 @@ static int FollowKeptDataFile(const char *oldPath, const char *finalPath, const 
         IsExistingFile(keptFile) != 1)
         return 0;
     // Carried after all (only its ".OLD" name was taken): the copy in the
-    // data folder is the user's data, and the final check settles the rest.
+    // data folder is the user's data, and the setting names it there, where
+    // the final check leaves it.
     char copy[OS_PATH_BUFFER];
-    if (TextCopyPath(copy, newPath) && OsPathAppend(copy, name) && IsIdenticalCopy(keptFile, copy))
+    if (TextCopyPath(copy, newPath) && OsPathAppend(copy, name) && IsIdenticalCopy(keptFile, copy)) {
+        if (!SamePath(copy, lastLW)) {
+            LogMessage(LOG_MODULE, UPV5, LOG_INFO, "LastLW carried, its .OLD name taken: %s", copy);
+            SaveSetting(SETTING_LAST_OPENED, copy, 1, UPV5);
+        }
         return 0;
+    }
     if (!SamePath(keptFile, lastLW)) {
         LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "LastLW not carried, kept in old folder: %s", keptFile);
         SaveSetting(SETTING_LAST_OPENED, keptFile, 1, UPV5);
