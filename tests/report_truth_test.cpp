@@ -142,6 +142,7 @@ protected:
 TEST_F(ReportTruthTest, EveryTouchedFileHasOneTrueLine)
 {
     const std::string inDataFolder = "a file of that name is already in the data folder";
+    const std::string notCarriedFrom = "in a folder the upgrade carries no files from";
     const struct {
         const char *what;
         int version;
@@ -175,6 +176,19 @@ TEST_F(ReportTruthTest, EveryTouchedFileHasOneTrueLine)
          {"kept\t" + Old("DISK1\\Sample.LW") + "\t\ta user's file among the old program's",
           "kept\t" + Old("Manual\\Guide.RTF") + "\t\ta user's file among the old program's"},
          {}},
+        // No step carries files out of a folder of the user's own, from
+        // below Backups, or letters and backups lying at the top: they stay,
+        // and the readme must not say the folder may go.
+        {"user files where nothing is carried from", 4, false, false,
+         {"2019\\Archive.LW", "2019\\Notes.txt", "Backups\\2019\\Accounts.BK1", "Email\\Sent\\Offer.RTF",
+          "Offer.RTF", "Accounts.BK3"},
+         kCarried | kKept | kSettings,
+         {"kept\t" + Old("2019\\Archive.LW") + "\t\t" + notCarriedFrom,
+          "kept\t" + Old("Backups\\2019\\Accounts.BK1") + "\t\t" + notCarriedFrom,
+          "kept\t" + Old("Email\\Sent\\Offer.RTF") + "\t\t" + notCarriedFrom,
+          "kept\t" + Old("Offer.RTF") + "\t\t" + notCarriedFrom,
+          "kept\t" + Old("Accounts.BK3") + "\t\t" + notCarriedFrom},
+         {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -195,9 +209,16 @@ TEST_F(ReportTruthTest, EveryTouchedFileHasOneTrueLine)
             EXPECT_TRUE(HasLine(report, line)) << line;
         for (const std::string &line : c.absent)
             EXPECT_FALSE(HasLine(report, line)) << line;
+        // What stays of the user's travels with the folder, and its readme
+        // names it. The old program's folders lose everything else; other
+        // files stay where they are, unnamed.
+        const std::string readme = HostFileExists(kOldRenamed + "\\_Readme.txt")
+                                       ? HostReadFile(kOldRenamed + "\\_Readme.txt") : "";
         for (const std::string &rel : c.extra) {
-            bool users = rel.find(".LW") != std::string::npos || rel.find(".RTF") != std::string::npos;
-            EXPECT_EQ(HostFileExists(kOldRenamed + "\\" + rel), users) << rel;
+            bool users = IsUsersFile(rel);
+            bool programsFolder = rel.rfind("DISK1\\", 0) == 0 || rel.rfind("Manual\\", 0) == 0;
+            EXPECT_EQ(HostFileExists(kOldRenamed + "\\" + rel), users || !programsFolder) << rel;
+            EXPECT_EQ(readme.find("\r\n" + rel + " (") != std::string::npos, users) << rel << " in\n" << readme;
         }
         ExpectSecondRunChangesNothing();
     }

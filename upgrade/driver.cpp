@@ -275,6 +275,9 @@ static void UpgradeOldFolder(int previousVersion, const char *oldPath, const cha
         if (PvCancelled())
             return;
     }
+    ReportUserFilesLeftBehind(oldPath, newPath, customPath);
+    if (PvCancelled())
+        return;
     // Once the old folder has its new name, the readme in it and the setting
     // that follows a data file kept there go with it: a stop asked meanwhile
     // waits for them. A later run finds no old folder, and would know of

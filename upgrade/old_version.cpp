@@ -83,7 +83,7 @@ static int JoinOrRefuse(char *path, const char *folder, const char *name)
     return 0;
 }
 
-static int IsUserFile(const char *name)
+int IsUsersFileName(const char *name)
 {
     for (int i = 0; i < COUNT_OF(UserFilePatterns); i++)
         if (OsPathMatchSpec(name, UserFilePatterns[i]))
@@ -111,7 +111,7 @@ static int IsLinkedFolder(const OsFindData *entry)
 static int Keeps(const Judge *judge, const char *path, const char *name)
 {
     if (judge->rule == KEEP_USER_NAMES)
-        return IsUserFile(name);
+        return IsUsersFileName(name);
     char copy[OS_PATH_BUFFER];
     if (!HasText(judge->mirror) || !TextCopyPath(copy, judge->mirror) || !OsPathAppend(copy, name))
         return 1;

@@ -202,6 +202,11 @@ void ReportSettingFailed(const char *name, const char *text, unsigned long error
     WriteLine(kVerbs[REPORT_FAILED], name, text, reason);
 }
 
+int ReportTellsOfStaying(const char *path)
+{
+    return s_report != nullptr && path != nullptr && FindStaying(path) != nullptr;
+}
+
 int ReportNextStayingIn(const char *folder, int *cursor, const char **path, const char **reason)
 {
     if (s_report == nullptr || cursor == nullptr || *cursor < 0 || !HasText(folder))

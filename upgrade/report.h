@@ -57,6 +57,8 @@ void ReportDecision(int verb, const char *before, const char *after, const char 
 void ReportFailureReason(unsigned long error, char *reason, size_t capacity);
 // A setting (name as the report shows it) that could not be given text.
 void ReportSettingFailed(const char *name, const char *text, unsigned long error);
+// 1 when a step has already said that the file at path stays (kept or failed).
+int ReportTellsOfStaying(const char *path);
 // The files that stay in folder or below it, as the run stands now, one per
 // call from *cursor (0 at first): 1 with path and reason set, 0 at the end.
 int ReportNextStayingIn(const char *folder, int *cursor, const char **path, const char **reason);

@@ -39,6 +39,14 @@ int CheckIfDatafileMoved(char *currentDatafile, const char *oldDatafilePath, con
 // file that could not be carried and was kept in the old folder.
 void ValidateLastLedgerwickOpenedInDatafileFolder(const char *keptFile = nullptr);
 
+// 1 when a file of this name is one of the user's: a data file, an earlier
+// copy, a backup or a letter.
+int IsUsersFileName(const char *name);
+// Reports as kept each of the user's files that is still in the old folder
+// where no step carries files from (newDatafilePath and keptFolder, where they
+// lie inside it, are the user's and are not looked into).
+void ReportUserFilesLeftBehind(const char *oldInstallPath, const char *newDatafilePath, const char *keptFolder);
+
 // Removes the old program's files and sub-folders (never the user's files).
 // newDatafilePath is where the transfer carried them; keptFolder (or null) a
 // folder of the user's inside the old folder, kept with the way to it.

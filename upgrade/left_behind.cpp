@@ -1,0 +1,70 @@
+// The user's files that stay in the old folder without any step having
+// judged them: in a folder of the user's own below it, below a sub-folder
+// the clean-up does not go down into, or of a kind carried only out of
+// Backups and Letters. They travel with the folder to its " OLD" name. Each
+// is reported as kept, so that the readme names it: a readme that lists no
+// file tells the user the folder may be deleted.
+#include "upgrade/upgrade.h"
+#include "files/files.h"
+#include "log/log.h"
+#include "upgrade/report.h"
+
+#include <string.h>
+
+#define SECTION "UpV5"
+
+static const char kReason[] = "in a folder the upgrade carries no files from";
+
+// At the old folder's top the transfer judged every data file and earlier
+// copy, and a renamed one ("Accounts.OLD") was carried: those are its to
+// tell.
+static int JudgedByTheTransfer(const char *name)
+{
+    return OsPathMatchSpec(name, "*.LW") || OsPathMatchSpec(name, "*.OLD");
+}
+
+// A folder of the user's that the upgrade keeps as it is: the data folder
+// or the last data file's folder, where they lie inside the old folder.
+static int IsUsersFolder(const char *folder, const char *newDatafilePath, const char *keptFolder)
+{
+    return (HasText(newDatafilePath) && PathIsAtOrBelow(folder, newDatafilePath)) ||
+           (HasText(keptFolder) && PathIsAtOrBelow(folder, keptFolder));
+}
+
+static void ReportLeftIn(const char *folder, int top, const char *newDatafilePath, const char *keptFolder)
+{
+    char pattern[OS_PATH_BUFFER];
+    if (!TextCopyPath(pattern, folder) || !OsPathAppend(pattern, "*.*"))
+        return;
+    OsFindData entry;
+    PvFind *find = PvFindFirst(pattern, &entry);
+    if (find == nullptr)
+        return;
+    do {
+        if (strcmp(entry.name, ".") == 0 || strcmp(entry.name, "..") == 0)
+            continue;
+        char path[OS_PATH_BUFFER];
+        if (!TextCopyPath(path, folder) || !OsPathAppend(path, entry.name)) {
+            LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Path too long, not looked into: %s\\%s", folder, entry.name);
+            continue;
+        }
+        if (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) {
+            // A link leads out of the old installation; the user's folders
+            // stay as they are and hold nothing left behind.
+            if (!(entry.attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT) &&
+                !IsUsersFolder(path, newDatafilePath, keptFolder))
+                ReportLeftIn(path, 0, newDatafilePath, keptFolder);
+        } else if (IsUsersFileName(entry.name) && !(top && JudgedByTheTransfer(entry.name)) &&
+                   !ReportTellsOfStaying(path)) {
+            LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Left in the old folder: %s", path);
+            ReportDecision(REPORT_KEPT, path, "", kReason);
+        }
+    } while (!PvCancelled() && PvFindNext(find, &entry) == 0);
+    PvFindClose(find);
+}
+
+void ReportUserFilesLeftBehind(const char *oldInstallPath, const char *newDatafilePath, const char *keptFolder)
+{
+    if (HasText(oldInstallPath) && TextFitsPath(oldInstallPath))
+        ReportLeftIn(oldInstallPath, 1, newDatafilePath, keptFolder);
+}
