@@ -161,12 +161,17 @@ inline bool FuzzRegGet(OsRootKey root, const char *name, std::string *bytes, uns
     return status == 0;
 }
 
-// A setting's text without its terminator, or "<missing>".
+// Stands for a setting that is not there. A text read back ends at its
+// first NUL, so no value can spell this one (a value "<missing>" once
+// passed for an absent one).
+const std::string kFuzzMissing("\0<missing>", 10);
+
+// A setting's text up to its terminator, or kFuzzMissing.
 inline std::string FuzzSettingText(OsRootKey root, const char *name)
 {
     std::string bytes;
     if (!FuzzRegGet(root, name, &bytes))
-        return "<missing>";
+        return kFuzzMissing;
     return std::string(bytes.c_str());
 }
 

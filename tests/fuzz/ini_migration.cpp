@@ -83,12 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!preset[i].empty()) {
             FUZZ_CHECK(now == preset[i], "%s: set in version 5, now %s", kRows[i].setting, FuzzHex(now).c_str());
         } else if (unwritable) {
-            FUZZ_CHECK(now == "<missing>", "%s written to a registry that refuses writes", kRows[i].setting);
+            FUZZ_CHECK(now == kFuzzMissing, "%s written to a registry that refuses writes", kRows[i].setting);
         } else {
             FUZZ_CHECK(now == expected[i], "%s: INI holds %s, registry %s", kRows[i].setting,
                        FuzzHex(expected[i]).c_str(), FuzzHex(now).c_str());
         }
-        if (held[i] && (now == "<missing>" || now.empty()))
+        if (held[i] && (now == kFuzzMissing || now.empty()))
             everyValueHeld = false;
     }
     // The INI file is the only copy of a value the registry does not hold.

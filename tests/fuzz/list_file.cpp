@@ -89,7 +89,7 @@ std::string Stored()
     std::string bytes;
     unsigned long type = 0;
     if (!FuzzRegGet(OS_HKEY_LOCAL_MACHINE, "InstallerFilename", &bytes, &type))
-        return "<missing>";
+        return kFuzzMissing;
     FUZZ_CHECK(type == OS_REG_SZ, "type %lu", type);
     FUZZ_CHECK(!bytes.empty() && bytes.back() == '\0', "stored without its terminator");
     return std::string(bytes.c_str());
