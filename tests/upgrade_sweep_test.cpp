@@ -29,6 +29,10 @@ enum Installation {
     Clashes,
     // The last-opened data file lies in a folder of its own on drive D:.
     LastOpenedOnAnotherDrive,
+    // The clashes, with the last-opened data file one the data folder holds
+    // another of, so that it stays and the setting follows it, and a data
+    // file in a folder of the user's that no step carries from.
+    KeptLastDataFile,
 };
 
 const char *NameOf(Installation installation)
@@ -37,6 +41,7 @@ const char *NameOf(Installation installation)
     case WalkThrough: return "WalkThrough";
     case Clashes: return "Clashes";
     case LastOpenedOnAnotherDrive: return "LastOpenedOnAnotherDrive";
+    case KeptLastDataFile: return "KeptLastDataFile";
     }
     return "?";
 }
@@ -85,6 +90,10 @@ Host LayOut(Installation installation)
                       "[Email Setup]\r\nSMTPServer=mail.example.com\r\nSMTPPort=25\r\n");
         break;
     }
+    case KeptLastDataFile:
+        lastOpened = Old("Books.LW");
+        HostWriteFile(Old("2019\\Archive.LW"), Bytes("archive"));
+        [[fallthrough]];
     case Clashes:
         HostWriteFile(Old("Accounts.OLD"), Bytes("earlier"));
         HostWriteFile(Old("Books.LW"), Bytes("books"));
@@ -213,7 +222,7 @@ TEST_P(UpgradeSweepTest, EveryMutatingCallFailsOnceAndAsAPowerCut)
 }
 
 INSTANTIATE_TEST_SUITE_P(Installations, UpgradeSweepTest,
-                         ::testing::Values(WalkThrough, Clashes, LastOpenedOnAnotherDrive),
+                         ::testing::Values(WalkThrough, Clashes, LastOpenedOnAnotherDrive, KeptLastDataFile),
                          [](const ::testing::TestParamInfo<Installation> &info) {
                              return std::string(NameOf(info.param));
                          });

@@ -77,10 +77,8 @@ static void MoveUserFiles(const char *oldPath, const char *newPath, const char *
     }
 }
 
-// The rename target: the old folder's path and " OLD", or, where an earlier
-// run left a folder of that name, " OLD 2", " OLD 3", ... the first free one.
-// 0 when none fits a path; a shortened name could land the user's files
-// somewhere nobody would look for them.
+// The old folder's n-th retired name: its path and " OLD", then " OLD 2",
+// " OLD 3", ... 0 when it does not fit a path.
 static int RetiredName(const char *oldPath, int n, char *target)
 {
     int fits = n == 1 ? TextFormat(target, OS_PATH_BUFFER, "%s%s", oldPath, kRenameSuffix)
@@ -88,6 +86,9 @@ static int RetiredName(const char *oldPath, int n, char *target)
     return fits && TextFitsPath(target);
 }
 
+// The rename target: the first retired name that is free, where earlier runs
+// left folders of the others. 0 when none fits a path; a shortened name could
+// land the user's files somewhere nobody would look for them.
 static int RenameTarget(const char *oldPath, char *target)
 {
     for (int n = 1; n < 100; n++) {
@@ -95,28 +96,6 @@ static int RenameTarget(const char *oldPath, char *target)
             return 0;
         if (PvGetFileAttributes(target) == OS_INVALID_FILE_ATTRIBUTES)
             return 1;
-    }
-    return 0;
-}
-
-// A run after the old folder took its " OLD" name (the setup run again, or
-// run on after a stop): a last data file the setting names in that folder
-// is one the upgrade kept there, or one the user opened from there as its
-// readme says, and the setting stays. Gives 1 with keptFile set.
-static int KeptInRetiredFolder(const char *oldPath, char *keptFile)
-{
-    char lastLW[OS_PATH_BUFFER];
-    char folder[OS_PATH_BUFFER];
-    char retired[OS_PATH_BUFFER];
-    if (!HasText(oldPath) || ReadPathSetting(SETTING_LAST_OPENED, lastLW) <= 0 || IsExistingFile(lastLW) != 1 ||
-        !FolderOfPath(lastLW, folder))
-        return 0;
-    OsPathRemoveBackslash(folder);
-    // The names are taken in turn, so the retired folders are the first ones
-    // that exist.
-    for (int n = 1; n < 100 && RetiredName(oldPath, n, retired) && IsExistingFolder(retired) == -1; n++) {
-        if (SamePath(folder, retired))
-            return TextCopyPath(keptFile, lastLW);
     }
     return 0;
 }
@@ -201,6 +180,32 @@ static int FollowKeptDataFile(const char *oldPath, const char *finalPath, const 
         SaveSetting(SETTING_LAST_OPENED, keptFile, 1, UPV5);
     }
     return 1;
+}
+
+// A run that finds the old folder gone, because it took its " OLD" name (the
+// setup run again, or run on after a stop or a power cut): the last data file
+// the setting names in a retired folder, or in the old folder itself where the
+// run that retired it was cut off before the setting followed, is followed as
+// that run would have. Gives 1 with keptFile set when it stays there.
+static int FollowIntoRetiredFolder(const char *oldPath, const char *newPath, char *keptFile)
+{
+    char lastLW[OS_PATH_BUFFER];
+    char folder[OS_PATH_BUFFER];
+    char retired[OS_PATH_BUFFER];
+    char newest[OS_PATH_BUFFER] = "";
+    if (!HasText(oldPath) || ReadPathSetting(SETTING_LAST_OPENED, lastLW) <= 0 || !FolderOfPath(lastLW, folder))
+        return 0;
+    OsPathRemoveBackslash(folder);
+    // The names are taken in turn: the retired folders are the first ones
+    // that exist, the newest last.
+    for (int n = 1; n < 100 && RetiredName(oldPath, n, retired) && IsExistingFolder(retired) == -1; n++) {
+        if (SamePath(folder, retired))
+            return FollowKeptDataFile(oldPath, retired, newPath, keptFile);
+        TextCopy(newest, sizeof newest, retired);
+    }
+    if (HasText(newest) && SamePath(folder, oldPath))
+        return FollowKeptDataFile(oldPath, newest, newPath, keptFile);
+    return 0;
 }
 
 // The caller's old folder in its canonical form ("C:/x", "C:\x\.", "C:\a\..\x"
@@ -332,7 +337,7 @@ static int RunUpgrade(int previousVersion, const char *oldInstallPath, int unrea
         // program's own folder, or one that no longer exists.
         LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath Not Exist: %s", oldPath);
         ReportNothingToDo();
-        keepLastLW = KeptInRetiredFolder(oldPath, keptFile);
+        keepLastLW = FollowIntoRetiredFolder(oldPath, newPath, keptFile);
     } else if (LogMessage(LOG_MODULE, UPV5, LOG_INFO, "OLDPath Exists: %s", oldPath),
                (refusal = OldFolderRefusal(oldPath, newPath)) != nullptr) {
         // Not an installation folder the upgrade may touch: the settings are
