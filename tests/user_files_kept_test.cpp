@@ -569,6 +569,58 @@ TEST_F(UserFilesKeptTest, OldFolderTakesTheFirstFreeOldNameAndAnEarlierOneIsLeft
     EXPECT_FALSE(HostFolderExists(old));
 }
 
+// A run after the old folder was retired (the setup run again, or run on
+// after a cut): the setting that names the last data file follows it into
+// the retired folder that holds it, whichever free name that folder took,
+// and never into another one that holds a stale file of its name.
+TEST_F(UserFilesKeptTest, LaterRunFollowsTheLastDataFileIntoItsRetiredFolderOnly)
+{
+    const std::string old = "C:\\lwtest\\Ledgerwick";
+    const std::string books = Join(old, "Books.LW");
+    struct Case {
+        const char *name;
+        std::string setting;
+        std::vector<std::pair<std::string, std::string>> files; // path, bytes
+        std::string expected;                                   // the setting after
+    };
+    const Case cases[] = {
+        {"kept in the second name, the first one deleted since", Join(old + " OLD 2", "Books.LW"),
+         {{Join(old + " OLD 2", "Books.LW"), "latest books"}}, Join(old + " OLD 2", "Books.LW")},
+        {"cut off before the setting followed", books, {{Join(old + " OLD", "Books.LW"), "latest books"}},
+         Join(old + " OLD", "Books.LW")},
+        {"cut off before the setting followed, a free first name taken", books,
+         {{Join(old + " OLD 2", "_Readme.txt"), "an earlier run's note"},
+          {Join(old + " OLD", "Books.LW"), "latest books"}},
+         Join(old + " OLD", "Books.LW")},
+        {"cut off before the setting followed its carried copy", books,
+         {{Join(old + " OLD", "Books.LW"), "books"}, {"DATA\\Books.LW", "books"}}, "DATA\\Books.LW"},
+        // Which of the two is the latest no name tells: neither is named.
+        {"two retired folders hold the name", books,
+         {{Join(old + " OLD", "Books.LW"), "latest books"}, {Join(old + " OLD 2", "Books.LW"), "stale books"}},
+         ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        HostReset();
+        HostRegSetText(OS_HKEY_CURRENT_USER, "EnableDebugLog", "1");
+        HostRegSetText(OS_HKEY_CURRENT_USER, "DatafilePath", data.c_str());
+        HostMakeFolder(data);
+        auto place = [&](const std::string &path) {
+            return path.rfind("DATA\\", 0) == 0 ? Join(data, path.substr(5)) : path;
+        };
+        for (const auto &file : c.files)
+            HostWriteFile(place(file.first), Bytes(file.second));
+        HostRegSetText(OS_HKEY_CURRENT_USER, "LastLedgerwickOpenedInDataFolder", c.setting.c_str());
+        Files before = FilesBelow("C:\\lwtest");
+
+        Upgrade(4, old.c_str());
+
+        EXPECT_EQ(HostSettingText("LastLedgerwickOpenedInDataFolder"), place(c.expected));
+        EXPECT_EQ(FilesBelow("C:\\lwtest"), before);
+        ExpectSettingsNameWhatExists();
+    }
+}
+
 TEST_F(UserFilesKeptTest, FailedRenameIsLoggedAndTheReadmeGoesWhereTheFolderIs)
 {
     if (!HostIsSimulated())

@@ -191,20 +191,38 @@ static int FollowIntoRetiredFolder(const char *oldPath, const char *newPath, cha
 {
     char lastLW[OS_PATH_BUFFER];
     char folder[OS_PATH_BUFFER];
-    char retired[OS_PATH_BUFFER];
-    char newest[OS_PATH_BUFFER] = "";
-    if (!HasText(oldPath) || ReadPathSetting(SETTING_LAST_OPENED, lastLW) <= 0 || !FolderOfPath(lastLW, folder))
+    char name[OS_PATH_BUFFER];
+    if (!HasText(oldPath) || ReadPathSetting(SETTING_LAST_OPENED, lastLW) <= 0 || !FolderOfPath(lastLW, folder) ||
+        !FileNameOfPath(lastLW, name, 1))
         return 0;
     OsPathRemoveBackslash(folder);
-    // The names are taken in turn: the retired folders are the first ones
-    // that exist, the newest last.
-    for (int n = 1; n < 100 && RetiredName(oldPath, n, retired) && IsExistingFolder(retired) == -1; n++) {
-        if (SamePath(folder, retired))
-            return FollowKeptDataFile(oldPath, retired, newPath, keptFile);
-        TextCopy(newest, sizeof newest, retired);
+    if (HasText(newPath) && SamePath(folder, newPath))
+        return 0;
+    int inOldFolder = SamePath(folder, oldPath);
+    // A rename takes the first free name, so any of them may be there, and
+    // which one is the newest no name tells. The old folder's file is
+    // followed only where one retired folder alone holds its name.
+    char retired[OS_PATH_BUFFER];
+    char holder[OS_PATH_BUFFER] = "";
+    int holders = 0;
+    for (int n = 1; n < 100 && RetiredName(oldPath, n, retired); n++) {
+        if (IsExistingFolder(retired) != -1)
+            continue;
+        if (!inOldFolder) {
+            if (SamePath(folder, retired))
+                return FollowKeptDataFile(oldPath, retired, newPath, keptFile);
+            continue;
+        }
+        char candidate[OS_PATH_BUFFER];
+        if (TextCopyPath(candidate, retired) && OsPathAppend(candidate, name) && IsExistingFile(candidate) == 1) {
+            holders++;
+            TextCopy(holder, sizeof holder, retired);
+        }
     }
-    if (HasText(newest) && SamePath(folder, oldPath))
-        return FollowKeptDataFile(oldPath, newest, newPath, keptFile);
+    if (holders == 1)
+        return FollowKeptDataFile(oldPath, holder, newPath, keptFile);
+    if (holders > 1)
+        LogMessage(LOG_MODULE, UPV5, LOG_ERROR, "LastLW in more than one retired folder, not followed: %s", lastLW);
     return 0;
 }
 
