@@ -49,7 +49,7 @@ typedef enum RetriedOperation {
 } RetriedOperation;
 // What must still hold of source right before it is tried again after a
 // wait (the file another program held may have changed meanwhile); 1 when
-// it does. context is the caller's.
+// it does. context is the caller's; the last error is the held try's.
 typedef int (*RetryCheck)(const char *source, void *context);
 // 1 on success. A sharing or lock violation is tried again a few times over
 // about a second, access denied once more after a tenth of a second, with one

@@ -53,7 +53,9 @@ int RetryWhileInUse(int operation, const char *source, const char *destination, 
         OsSleep(kWaits[i]);
         // What made the operation safe was settled before the first try; in
         // the wait the program that held the file may have written it, or
-        // the copy it stands on.
+        // the copy it stands on. The check hears the held try's error, to
+        // tell why a file it refuses stays.
+        OsSetLastError(error);
         if (check != nullptr && !check(source, checkContext)) {
             OsSetLastError(error);
             return 0;

@@ -355,19 +355,9 @@ TEST_F(UpgradeReportTest, CopyChangedWhileTheFileIsHeldStopsItsRenameOrDelete)
     };
     const std::string changedCopy = "a different file of that name is in the data folder";
     const std::string carriedBackup = Old("Backups\\Accounts.BK1");
-#ifdef _WIN32
-    // Held for real, the backup holds up the transfer's move first, which
-    // waits under the same section and fails.
-    const int kWaitsBeforeTheCleanUp = 2;
-    const std::string carriedBackupStays = "failed\t" + carriedBackup + "\t\tin use by another program";
-    const int carriedBackupMask = kCarried | kSettings | kFailed;
-#else
-    // Only the clean-up's delete is held here; the transfer left the
-    // backup because its name was taken in the data folder.
-    const int kWaitsBeforeTheCleanUp = 1;
-    const std::string carriedBackupStays = Kept(carriedBackup, "a file of that name is already in the data folder");
-    const int carriedBackupMask = kCarried | kKept | kSettings;
-#endif
+    // Under Wine the backup, held for real, holds up the transfer's move
+    // first, which waits under the same section.
+    const int kWaitsBeforeTheCleanUp = HostIsSimulated() ? 1 : 2;
     const Case cases[] = {
         {"a data file's new name", "Accounts.LW", "Accounts.LW", kRenameTry, "PerformActionOnFiles_DoAction", 1,
          true, Kept(Old("Accounts.LW"), changedCopy), Line("renamed", Old("Accounts.LW"), Old("Accounts.OLD")),
@@ -383,7 +373,7 @@ TEST_F(UpgradeReportTest, CopyChangedWhileTheFileIsHeldStopsItsRenameOrDelete)
          Line("deleted", Old("Backups\\Accounts.BK1"), ""), 0},
         {"a backup's clean-up, every backup carried", "Backups\\Accounts.BK1", "Automated Backups\\Accounts.BK1",
          kDeleteTry, "PerformActionOnFiles_DoAction", kWaitsBeforeTheCleanUp, false,
-         carriedBackupStays, Line("deleted", carriedBackup, ""), carriedBackupMask},
+         "failed\t" + carriedBackup + "\t\tin use by another program", Line("deleted", carriedBackup, ""), 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

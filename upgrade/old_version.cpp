@@ -135,9 +135,12 @@ typedef struct CarriedPass {
 
 // The engine's ask-again before a delete after a wait, in such a pass: the
 // program that held the file may have written it, or its copy, meanwhile.
-// A file that is no longer its copy's twin stays, and the report says so.
+// A file that is no longer its copy's twin (or can't be read to tell) stays:
+// a failure, with the held try's error, as when the folder is judged file by
+// file.
 static int StillCarriedInPass(const char *path, void *context)
 {
+    unsigned long error = OsGetLastError();
     const CarriedPass *pass = (const CarriedPass *)context;
     // The engine names each file by the folder it was given (with the
     // backslash it adds) and the way down; the rest is that way down.
@@ -149,8 +152,11 @@ static int StillCarriedInPass(const char *path, void *context)
                   IsIdenticalCopy(path, copy);
     }
     if (!carried) {
-        LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Kept:  %s", path);
-        ReportDecision(REPORT_KEPT, path, "", "not carried to the data folder");
+        LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not Removed:  %s", path);
+        char reason[REPORT_REASON_CAPACITY];
+        ReportFailureReason(error, reason, sizeof reason);
+        ReportDecision(REPORT_FAILED, path, "", reason);
+        OsSetLastError(error);
     }
     return carried;
 }
