@@ -224,6 +224,28 @@ TEST_F(ReportTruthTest, EveryTouchedFileHasOneTrueLine)
     }
 }
 
+// A folder below the old one that can't be listed may hold the user's files
+// unseen: it is named as kept, so the readme does not say the folder may go.
+TEST_F(ReportTruthTest, FolderThatCannotBeListedIsNamedAsKept)
+{
+    if (!HostIsSimulated())
+        GTEST_SKIP() << "needs the simulated host, which can refuse a listing";
+#ifndef _WIN32
+    LayOut();
+    HostWriteFile(Old("2019\\Archive.LW"), Bytes("archive"));
+    SimFailOperation(SIM_OP_FIND_FIRST, Old("2019\\*.*").c_str(), OS_ERROR_ACCESS_DENIED);
+    int mask = UpgradeEx(4);
+    HostExpectFaultsFired();
+    SimClearFaults();
+
+    EXPECT_EQ(mask, kCarried | kKept | kSettings);
+    EXPECT_TRUE(HasLine(ReadReport(kReport), "kept\t" + Old("2019") + "\t\tcould not be looked into"));
+    EXPECT_NE(HostReadFile(kOldRenamed + "\\_Readme.txt").find("\r\n2019 (could not be looked into)\r\n"),
+              std::string::npos);
+    EXPECT_EQ(HostReadFile(kOldRenamed + "\\2019\\Archive.LW"), Bytes("archive"));
+#endif
+}
+
 // An old program file that another program holds open stays: a failure the
 // setup hears of, not a silent success.
 TEST_F(ReportTruthTest, ProgramFileThatCannotBeDeletedIsAFailure)

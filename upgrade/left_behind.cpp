@@ -31,21 +31,34 @@ static int IsUsersFolder(const char *folder, const char *newDatafilePath, const 
            (HasText(keptFolder) && PathIsAtOrBelow(folder, keptFolder));
 }
 
+// A folder that may hold the user's files unseen is itself named as kept:
+// nothing may read as if the old folder could go.
+static void KeepUnseen(const char *folder, const char *reason)
+{
+    LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Not looked into (%s): %s", reason, folder);
+    ReportDecision(REPORT_KEPT, folder, "", reason);
+}
+
 static void ReportLeftIn(const char *folder, int top, const char *newDatafilePath, const char *keptFolder)
 {
     char pattern[OS_PATH_BUFFER];
-    if (!TextCopyPath(pattern, folder) || !OsPathAppend(pattern, "*.*"))
-        return;
     OsFindData entry;
-    PvFind *find = PvFindFirst(pattern, &entry);
-    if (find == nullptr)
+    PvFind *find = nullptr;
+    if (TextCopyPath(pattern, folder) && OsPathAppend(pattern, "*.*"))
+        find = PvFindFirst(pattern, &entry);
+    if (find == nullptr) {
+        // Even an empty folder lists "." and "..".
+        if (!top && !PvCancelled())
+            KeepUnseen(folder, "could not be looked into");
         return;
+    }
+    int tooLong = 0;
     do {
         if (strcmp(entry.name, ".") == 0 || strcmp(entry.name, "..") == 0)
             continue;
         char path[OS_PATH_BUFFER];
         if (!TextCopyPath(path, folder) || !OsPathAppend(path, entry.name)) {
-            LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Path too long, not looked into: %s\\%s", folder, entry.name);
+            tooLong = 1;
             continue;
         }
         if (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) {
@@ -61,6 +74,11 @@ static void ReportLeftIn(const char *folder, int top, const char *newDatafilePat
         }
     } while (!PvCancelled() && PvFindNext(find, &entry) == 0);
     PvFindClose(find);
+    // At the top such a name is beyond every step; the log tells of it.
+    if (tooLong && top)
+        LogMessage(LOG_MODULE, SECTION, LOG_ERROR, "Path too long, not looked into: names in %s", folder);
+    else if (tooLong)
+        KeepUnseen(folder, "holds a name too long to look at");
 }
 
 void ReportUserFilesLeftBehind(const char *oldInstallPath, const char *newDatafilePath, const char *keptFolder)
