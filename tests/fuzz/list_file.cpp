@@ -157,6 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(results[0] == results[1], "ANSI export stored %s, wide one %s", FuzzHex(results[0]).c_str(),
                FuzzHex(results[1]).c_str());
     const std::string &stored = results[0];
+    FUZZ_CHECK(stored != kFuzzMissing, "the stored name was deleted");
 
     if (stored != kPrevious) {
         FUZZ_CHECK(!stored.empty() && stored.find('\\') == std::string::npos && !IsSpace(stored.back()),
