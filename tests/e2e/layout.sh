@@ -53,15 +53,24 @@ e2e_prepare() {
     makensis -V2 -DARCH="$E2E_SETUP_TARGET" -DUPGRADE_DLL="$dll" "${bridge[@]}" -DOUTFILE="$E2E/LedgerwickSetup.exe" \
         "$E2E_REPO/example/LedgerwickSetup.nsi" || { echo "e2e: makensis failed" >&2; return 1; }
 
-    APPDATA_DIR=$(e2e_unix_path "$(e2e_win_var APPDATA)")
-    DOCUMENTS_WIN="$(e2e_win_var USERPROFILE)\\Documents"
-    STARTMENU=$(e2e_unix_path "$(e2e_win_var ALLUSERSPROFILE)\\Microsoft\\Windows\\Start Menu")
-    DESKTOP=$(e2e_unix_path "$(e2e_win_var PUBLIC)\\Desktop")
-    DATAFILE_PATH_TEXT="$DOCUMENTS_WIN\\Ledgerwick Data"
-    if [ -z "$APPDATA_DIR" ] || [ -z "$STARTMENU" ] || [ -z "$DESKTOP" ] || [ "$DOCUMENTS_WIN" = "\\Documents" ]; then
-        echo "e2e: could not read the prefix's folders through cmd and winepath" >&2
-        return 1
-    fi
+    # cmd or winepath now and then answers nothing right after an earlier
+    # case's programs end (seen once in CI): a few tries, a second apart.
+    local try
+    for try in 1 2 3; do
+        APPDATA_DIR=$(e2e_unix_path "$(e2e_win_var APPDATA)")
+        DOCUMENTS_WIN="$(e2e_win_var USERPROFILE)\\Documents"
+        STARTMENU=$(e2e_unix_path "$(e2e_win_var ALLUSERSPROFILE)\\Microsoft\\Windows\\Start Menu")
+        DESKTOP=$(e2e_unix_path "$(e2e_win_var PUBLIC)\\Desktop")
+        DATAFILE_PATH_TEXT="$DOCUMENTS_WIN\\Ledgerwick Data"
+        if [ -n "$APPDATA_DIR" ] && [ -n "$STARTMENU" ] && [ -n "$DESKTOP" ] && [ "$DOCUMENTS_WIN" != "\\Documents" ]; then
+            break
+        fi
+        if [ "$try" = 3 ]; then
+            echo "e2e: could not read the prefix's folders through cmd and winepath" >&2
+            return 1
+        fi
+        sleep 1
+    done
 
     # Fails when the key is not there, as in a new prefix.
     e2e_wine_out lw_wine reg delete "HKCU\\Software\\Velmora Software Ltd" /f >/dev/null || true
