@@ -141,10 +141,13 @@ int TextAppendPath(char *dst, const char *src)
 {
     if (dst == NULL || !TextFitsPath(dst))
         return 0;
-    size_t units = TextUtf16Length(dst) + TextUtf16Length(src);
-    if (units >= OS_MAX_PATH)
+    // Measured joined, not as the sum of both parts: bytes cut from one
+    // character at the seam count as strays apart but as one unit together.
+    char joined[OS_PATH_BUFFER];
+    if (!TextCopyWhole(joined, sizeof joined, dst) || !TextAppend(joined, sizeof joined, src) ||
+        !TextFitsPath(joined))
         return 0;
-    return TextAppend(dst, OS_PATH_BUFFER, src);
+    return TextCopyWhole(dst, OS_PATH_BUFFER, joined);
 }
 
 static unsigned char LowerAscii(unsigned char c)

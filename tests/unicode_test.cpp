@@ -183,6 +183,21 @@ TEST(TextLengthTest, StrayBytesCountOneUnitEach)
     EXPECT_STREQ(buffer, "C:\\kept");
     EXPECT_EQ(TextAppendPath(buffer, std::string(300, '\xBF').c_str()), 0);
     EXPECT_STREQ(buffer, "C:\\kept");
+
+    // An append is measured joined: a character cut at the seam is one unit
+    // once whole, not its stray bytes counted on each side.
+    std::string head = "C:\\", tail = "\xAC";
+    for (int i = 0; i < 200; i++)
+        head += "\xE2\x82\xAC";
+    for (int i = 0; i < 55; i++)
+        tail += "\xE2\x82\xAC";
+    head += "\xE2\x82";
+    ASSERT_EQ(TextUtf16Length((head + tail).c_str()), size_t{OS_MAX_PATH - 1});
+    ASSERT_LT(TextUtf16Length((head + tail).c_str()), size_t{OS_MAX_PATH});
+    ASSERT_GE(TextUtf16Length(head.c_str()) + TextUtf16Length(tail.c_str()), size_t{OS_MAX_PATH});
+    ASSERT_TRUE(TextCopyPath(buffer, head.c_str()));
+    EXPECT_EQ(TextAppendPath(buffer, tail.c_str()), 1);
+    EXPECT_TRUE(buffer == head + tail) << "the join as it stands";
 }
 
 TEST_F(UnicodeTest, NamesDifferingOnlyInTheCaseOfAnyLetterAreEqual)
