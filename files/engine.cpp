@@ -12,15 +12,7 @@ static int MovesOrCopies(int action)
     return action == FILE_MOVE || action == FILE_COPY;
 }
 
-// Folder links (junctions, symbolic links, mount points) lead out of the
-// tree the caller named: nothing is moved, copied or deleted through them.
-static int IsLinkedFolder(unsigned long attributes)
-{
-    return (attributes != OS_INVALID_FILE_ATTRIBUTES) && ((attributes & OS_FILE_ATTRIBUTE_DIRECTORY) != 0) &&
-           ((attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT) != 0);
-}
-
-// The same for a folder named by its path. With a trailing backslash the
+// Whether a folder named by its path is a link (IsLinkedFolder). With a trailing backslash the
 // path names what the link points at, which is no link.
 static int IsLinkedFolderPath(const char *folder)
 {

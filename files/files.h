@@ -19,6 +19,12 @@ int FileNameOfPath(const char *path, char *out, int keepExtension);
 int EnsureFolderExists(const char *path);
 // 1 when the drive that holds path is a fixed disk or a network drive.
 int IsFixedOrNetworkPath(const char *path);
+// 1 when attributes (OS_INVALID_FILE_ATTRIBUTES: none) are a folder link's:
+// a junction, a symbolic link or a mount point. It leads out of the tree the
+// caller named, so nothing is moved, copied, deleted or looked for through
+// it. A file with the reparse-point mark (compressed, deduplicated, cloud) is
+// an ordinary file.
+int IsLinkedFolder(unsigned long attributes);
 
 // Path identity: every "same folder", "inside that folder" and "same file"
 // decision of the library is answered here, never by comparing text.

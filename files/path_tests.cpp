@@ -1,4 +1,4 @@
-// The three tests on a single path. None of them logs; a failing file-system
+// The tests on a single path or its attributes. None of them logs; a failing file-system
 // call simply makes the test false.
 #include "files/files.h"
 
@@ -26,4 +26,10 @@ int IsExistingFile(const char *path)
     if (attributes == OS_INVALID_FILE_ATTRIBUTES)
         return 0;
     return (attributes & OS_FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+}
+
+int IsLinkedFolder(unsigned long attributes)
+{
+    return (attributes != OS_INVALID_FILE_ATTRIBUTES) && ((attributes & OS_FILE_ATTRIBUTE_DIRECTORY) != 0) &&
+           ((attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT) != 0);
 }

@@ -8,7 +8,7 @@
 #include "settings/settings.h"
 #include "upgrade/report.h"
 
-#define UPV5 "UpV5"
+#define UPV5 UPGRADE_SECTION
 
 static const char kDefaultOldFolder[] = "C:\\Ledgerwick";
 static const char kRenameSuffix[] = " OLD";

@@ -11,17 +11,9 @@
 
 #include <string.h>
 
-#define SECTION "UpV5"
+#define SECTION UPGRADE_SECTION
 
 static const char kReason[] = "in a folder the upgrade carries no files from";
-
-// At the old folder's top the transfer judged every data file and earlier
-// copy, and a renamed one ("Accounts.OLD") was carried: those are its to
-// tell.
-static int JudgedByTheTransfer(const char *name)
-{
-    return OsPathMatchSpec(name, "*.LW") || OsPathMatchSpec(name, "*.OLD");
-}
 
 // A folder of the user's that the upgrade keeps as it is: the data folder
 // or the last data file's folder, where they lie inside the old folder.
@@ -64,10 +56,10 @@ static void ReportLeftIn(const char *folder, int top, const char *newDatafilePat
         if (entry.attributes & OS_FILE_ATTRIBUTE_DIRECTORY) {
             // A link leads out of the old installation; the user's folders
             // stay as they are and hold nothing left behind.
-            if (!(entry.attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT) &&
+            if (!IsLinkedFolder(entry.attributes) &&
                 !IsUsersFolder(path, newDatafilePath, keptFolder))
                 ReportLeftIn(path, 0, newDatafilePath, keptFolder);
-        } else if (IsUsersFileName(entry.name) && !(top && JudgedByTheTransfer(entry.name)) &&
+        } else if (IsUsersFileName(entry.name) && !(top && IsJudgedByTheTransfer(entry.name)) &&
                    !ReportTellsOfStaying(path)) {
             LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Left in the old folder: %s", path);
             ReportDecision(REPORT_KEPT, path, "", kReason);

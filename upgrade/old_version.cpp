@@ -98,15 +98,6 @@ static int IsSkippedEntry(const OsFindData *entry)
     return entry->name[0] == '.';
 }
 
-// A link to a folder (a junction, a symbolic link, a mount point) is never
-// entered: what lies behind it is not part of the old installation. A file
-// with the reparse-point mark (compressed, deduplicated, cloud) is an
-// ordinary file and is judged by its name like any other.
-static int IsLinkedFolder(const OsFindData *entry)
-{
-    return (entry->attributes & OS_FILE_ATTRIBUTE_DIRECTORY) && (entry->attributes & OS_FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 // Whether a file stays: by its name, or by whether the transfer carried it.
 static int Keeps(const Judge *judge, const char *path, const char *name)
 {
@@ -185,7 +176,7 @@ static int FolderHoldsKeptFiles(const char *folder, int recurse, const Judge *ju
         return IsExistingFolder(folder) ? 1 : 0;
     int found = 0;
     do {
-        if (IsSkippedEntry(&entry) || IsLinkedFolder(&entry))
+        if (IsSkippedEntry(&entry) || IsLinkedFolder(entry.attributes))
             continue;
         char child[OS_PATH_BUFFER];
         if (!TextCopyPath(child, folder) || !OsPathAppend(child, entry.name)) {
@@ -222,7 +213,7 @@ static void RemoveAllButKeptFiles(const char *folder, int recurse, const Judge *
             char path[OS_PATH_BUFFER];
             if (!JoinOrRefuse(path, folder, entry.name))
                 continue;
-            if (IsLinkedFolder(&entry)) {
+            if (IsLinkedFolder(entry.attributes)) {
                 LogMessage(LOG_MODULE, SECTION, LOG_INFO, "Not followed (link): %s", path);
             } else if (isFolder) {
                 char mirror[OS_PATH_BUFFER];

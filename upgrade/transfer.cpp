@@ -63,6 +63,11 @@ static int MatchesAny(const char *path, const char *const *patterns, int pattern
     return 0;
 }
 
+int IsJudgedByTheTransfer(const char *name)
+{
+    return MatchesAny(name, kDataFilesAndCopies, COUNT_OF(kDataFilesAndCopies));
+}
+
 // An ".OLD" file whose bytes the data folder holds as the data file of its
 // name is that data file, carried and re-extended by a run that was cut off
 // before the old folder took its " OLD" name. It is neither an earlier copy

@@ -39,6 +39,12 @@ int CheckIfDatafileMoved(char *currentDatafile, const char *oldDatafilePath, con
 // file that could not be carried and was kept in the old folder.
 void ValidateLastLedgerwickOpenedInDatafileFolder(const char *keptFile = nullptr);
 
+// The section the upgrade's own run is traced under.
+#define UPGRADE_SECTION "UpV5"
+
+// 1 when the transfer judges a file of this name at the old folder's top: a
+// data file or an earlier copy (a renamed one, "Accounts.OLD", is carried).
+int IsJudgedByTheTransfer(const char *name);
 // 1 when a file of this name is one of the user's: a data file, an earlier
 // copy, a backup or a letter.
 int IsUsersFileName(const char *name);
