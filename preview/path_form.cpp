@@ -29,6 +29,30 @@ int PathToParent(char *path)
     return 1;
 }
 
+// "\\?\C:\x" and "\\.\C:\x" are the folder "C:\x" reached through the
+// device namespace, and take its form, so that the plan's look-ups meet what
+// the run's meet. Only a path already in canonical form: after "\\?\" no "."
+// or ".." is applied, so "C:\a\..\b" would be another.
+static void LeaveDeviceNamespace(char *path)
+{
+    if (path[0] == '\\' && path[1] == '\\' && (path[2] == '?' || path[2] == '.') && path[3] == '\\' &&
+        IsFullPath(path + 4)) {
+        char plain[OS_PATH_BUFFER];
+        if (OsGetFullPathName(path + 4, plain) && strcmp(plain, path + 4) == 0)
+            TextCopy(path, OS_PATH_BUFFER, plain);
+    }
+}
+
+// Drops a trailing backslash, but not a drive root's: shlwapi makes
+// "\\?\C:" of "\\?\C:\", and that is the volume, no folder.
+static void RemoveBackslashKeepingRoot(char *path)
+{
+    size_t length = strlen(path);
+    if (length >= 2 && path[length - 1] == '\\' && path[length - 2] == ':')
+        return;
+    OsPathRemoveBackslash(path);
+}
+
 int PathIdentityForm(const char *path, char *out)
 {
     if (out == nullptr)
@@ -37,18 +61,8 @@ int PathIdentityForm(const char *path, char *out)
     char full[OS_PATH_BUFFER];
     if (!HasPath(path) || !OsGetFullPathName(path, full))
         return 0;
-    // "\\?\C:\x" and "\\.\C:\x" are the folder "C:\x" reached through the
-    // device namespace, and take its form: a root keeps its backslash (the
-    // bare "\\?\C:" is the volume, no folder) and the plan's look-ups meet
-    // what the run's meet. Only a path already in canonical form: after
-    // "\\?\" no "." or ".." is applied, so "C:\a\..\b" would be another.
-    if (full[0] == '\\' && full[1] == '\\' && (full[2] == '?' || full[2] == '.') && full[3] == '\\' &&
-        IsFullPath(full + 4)) {
-        char plain[OS_PATH_BUFFER];
-        if (OsGetFullPathName(full + 4, plain) && strcmp(plain, full + 4) == 0)
-            TextCopy(full, sizeof full, plain);
-    }
-    OsPathRemoveBackslash(full);
+    LeaveDeviceNamespace(full);
+    RemoveBackslashKeepingRoot(full);
     // Only an existing path has long names to find; the part that does not
     // exist yet is kept as written.
     char head[OS_PATH_BUFFER];
@@ -56,12 +70,14 @@ int PathIdentityForm(const char *path, char *out)
     for (;;) {
         char longHead[OS_PATH_BUFFER];
         if (OsGetLongPathName(head, longHead)) {
-            OsPathRemoveBackslash(longHead);
+            RemoveBackslashKeepingRoot(longHead);
             size_t headLength = strlen(head);
             if (!TextCopyPath(out, longHead) || !TextAppendPath(out, full + headLength)) {
                 out[0] = '\0';
                 return 0;
             }
+            // The long form may be the canonical one a device path asked for.
+            LeaveDeviceNamespace(out);
             return 1;
         }
         if (!PathToParent(head))

@@ -1,6 +1,7 @@
 // The small path helpers: cutting paths by shape, the existence tests with
 // their two truth conventions, folder creation and the drive-type test.
 #include "files/files.h"
+#include "preview/preview.h"
 #include "support/host.h"
 
 #ifndef _WIN32
@@ -171,6 +172,30 @@ TEST_F(PathHelpersTest, SamePathFallsBackToTheFormsWhereTheFileSystemCannotTell)
     EXPECT_GT(SimFaultFired(fault, nullptr, 0), 0ul);
 }
 #endif
+
+// A folder reached through the device namespace takes the folder's own form,
+// and a form is its own form: "\\?\c:\/" once gave "\\?\c:", the volume,
+// whose form is no form at all.
+TEST_F(PathHelpersTest, DevicePathsTakeTheFormOfTheirFolder)
+{
+    HostMakeFolder("C:\\lwtest\\Data");
+    const struct {
+        const char *path, *folder;
+    } cases[] = {
+        {"\\\\?\\c:\\/", "C:\\"},
+        {"\\\\?\\C:\\", "C:\\"},
+        {"\\\\.\\c:\\/", "C:\\"},
+        {"\\\\?\\C:\\lwtest\\Data", "C:\\lwtest\\Data"},
+        {"\\\\?\\C:\\lwtest\\Data\\/", "C:\\lwtest\\Data"},
+    };
+    for (const auto &c : cases) {
+        char form[OS_PATH_BUFFER], again[OS_PATH_BUFFER];
+        ASSERT_EQ(PathIdentityForm(c.path, form), 1) << c.path;
+        EXPECT_EQ(TextCompareNoCase(form, c.folder), 0) << c.path << " took the form " << form;
+        ASSERT_EQ(PathIdentityForm(form, again), 1) << form;
+        EXPECT_STREQ(again, form) << c.path;
+    }
+}
 
 TEST_F(PathHelpersTest, EnsureFolderExistsCreatesTheWholeChain)
 {
