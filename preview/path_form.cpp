@@ -29,14 +29,18 @@ int PathToParent(char *path)
     return 1;
 }
 
+static int IsDevicePath(const char *path)
+{
+    return path[0] == '\\' && path[1] == '\\' && (path[2] == '?' || path[2] == '.') && path[3] == '\\';
+}
+
 // "\\?\C:\x" and "\\.\C:\x" are the folder "C:\x" reached through the
 // device namespace, and take its form, so that the plan's look-ups meet what
 // the run's meet. Only a path already in canonical form: after "\\?\" no "."
 // or ".." is applied, so "C:\a\..\b" would be another.
 static void LeaveDeviceNamespace(char *path)
 {
-    if (path[0] == '\\' && path[1] == '\\' && (path[2] == '?' || path[2] == '.') && path[3] == '\\' &&
-        IsFullPath(path + 4)) {
+    if (IsDevicePath(path) && IsFullPath(path + 4)) {
         char plain[OS_PATH_BUFFER];
         if (OsGetFullPathName(path + 4, plain) && strcmp(plain, path + 4) == 0)
             TextCopy(path, OS_PATH_BUFFER, plain);
@@ -47,8 +51,8 @@ static void LeaveDeviceNamespace(char *path)
 // "\\?\C:" of "\\?\C:\", and that is the volume, no folder.
 static void RemoveBackslashKeepingRoot(char *path)
 {
-    size_t length = strlen(path);
-    if (length >= 2 && path[length - 1] == '\\' && path[length - 2] == ':')
+    const char *drive = IsDevicePath(path) ? path + 4 : path;
+    if (drive[0] != '\0' && drive[1] == ':' && drive[2] == '\\' && drive[3] == '\0')
         return;
     OsPathRemoveBackslash(path);
 }
