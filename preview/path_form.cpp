@@ -47,14 +47,21 @@ static void LeaveDeviceNamespace(char *path)
     }
 }
 
-// Drops a trailing backslash, but not a drive root's: shlwapi makes
-// "\\?\C:" of "\\?\C:\", and that is the volume, no folder.
+// Drops the trailing backslashes, but not a drive root's: shlwapi makes
+// "\\?\C:" of "\\?\C:\", and that is the volume, no folder. After "\\?\"
+// nothing collapses them, so there may be several ("\\?\C:\x\\"), and a
+// form that kept one would not be its own form.
 static void RemoveBackslashKeepingRoot(char *path)
 {
     const char *drive = IsDevicePath(path) ? path + 4 : path;
-    if (drive[0] != '\0' && drive[1] == ':' && drive[2] == '\\' && drive[3] == '\0')
-        return;
-    OsPathRemoveBackslash(path);
+    for (;;) {
+        size_t length = strlen(path);
+        if (drive[0] != '\0' && drive[1] == ':' && drive[2] == '\\' && drive[3] == '\0')
+            return;
+        OsPathRemoveBackslash(path);
+        if (strlen(path) == length)
+            return;
+    }
 }
 
 int PathIdentityForm(const char *path, char *out)
@@ -65,8 +72,8 @@ int PathIdentityForm(const char *path, char *out)
     char full[OS_PATH_BUFFER];
     if (!HasPath(path) || !OsGetFullPathName(path, full))
         return 0;
-    LeaveDeviceNamespace(full);
     RemoveBackslashKeepingRoot(full);
+    LeaveDeviceNamespace(full);
     // Only an existing path has long names to find; the part that does not
     // exist yet is kept as written.
     char head[OS_PATH_BUFFER];

@@ -187,6 +187,8 @@ TEST_F(PathHelpersTest, DevicePathsTakeTheFormOfTheirFolder)
         {"\\\\.\\c:\\/", "C:\\"},
         {"\\\\?\\C:\\lwtest\\Data", "C:\\lwtest\\Data"},
         {"\\\\?\\C:\\lwtest\\Data\\/", "C:\\lwtest\\Data"},
+        {"\\\\?\\C:\\lwtest\\Data\\\\\\", "C:\\lwtest\\Data"},
+        {"\\\\?\\C:\\lwtest\\New\\\\", "C:\\lwtest\\New"},
     };
     for (const auto &c : cases) {
         char form[OS_PATH_BUFFER], again[OS_PATH_BUFFER];
