@@ -29,9 +29,12 @@ int PathToParent(char *path)
     return 1;
 }
 
+// "\\?\" or "\\.\", either of the first two written as "/" too: the full
+// form does not make it "\\?\" on every host.
 static int IsDevicePath(const char *path)
 {
-    return path[0] == '\\' && path[1] == '\\' && (path[2] == '?' || path[2] == '.') && path[3] == '\\';
+    return (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/') &&
+           (path[2] == '?' || path[2] == '.') && path[3] == '\\';
 }
 
 // "\\?\C:\x" and "\\.\C:\x" are the folder "C:\x" reached through the

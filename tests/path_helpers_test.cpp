@@ -185,6 +185,7 @@ TEST_F(PathHelpersTest, DevicePathsTakeTheFormOfTheirFolder)
         {"\\\\?\\c:\\/", "C:\\"},
         {"\\\\?\\C:\\", "C:\\"},
         {"\\\\.\\c:\\/", "C:\\"},
+        {"\\/?\\C:\\", "C:\\"},
         {"\\\\?\\C:\\lwtest\\Data", "C:\\lwtest\\Data"},
         {"\\\\?\\C:\\lwtest\\Data\\/", "C:\\lwtest\\Data"},
         {"\\\\?\\C:\\lwtest\\Data\\\\\\", "C:\\lwtest\\Data"},
