@@ -12,8 +12,8 @@ static int MovesOrCopies(int action)
     return action == FILE_MOVE || action == FILE_COPY;
 }
 
-// Whether a folder named by its path is a link (IsLinkedFolder). With a trailing backslash the
-// path names what the link points at, which is no link.
+// Whether a folder named by its path is a link (IsLinkedFolder). With a
+// trailing backslash the path names what the link points at, which is no link.
 static int IsLinkedFolderPath(const char *folder)
 {
     char path[OS_PATH_BUFFER];

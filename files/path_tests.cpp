@@ -1,5 +1,5 @@
-// The tests on a single path or its attributes. None of them logs; a failing file-system
-// call simply makes the test false.
+// The tests on a single path or its attributes. None of them logs; a
+// failing file-system call simply makes the test false.
 #include "files/files.h"
 
 int HasText(const char *text)
