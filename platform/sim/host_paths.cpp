@@ -263,7 +263,9 @@ int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error)
         *error = SIM_ERROR_INVALID_NAME;
         return 0;
     }
-    out->trailingSlash = length > 0 && IsSeparator(windowsPath[length - 1]) && count > 0;
+    // A last name of dots and spaces goes and leaves the separator before it
+    // last ("file\ " is "file\"), which Windows then takes for a folder's.
+    out->trailingSlash = length > 0 && (IsSeparator(windowsPath[length - 1]) || emptied) && count > 0;
     out->parentExists = 1;
     if (count == 0) {
         out->isRoot = 1;
