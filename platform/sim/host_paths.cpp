@@ -35,11 +35,11 @@ static int ValidName(const char *text, size_t length)
     return 1;
 }
 
-int SimSplitComponents(const char *rest, SimComponent *parts, int *count, int *emptied)
+int SimSplitComponents(const char *rest, SimComponent *parts, int *count, int *asksForFolder)
 {
     int n = 0;
     const char *p = rest;
-    *emptied = 0;
+    *asksForFolder = 0;
     while (*p) {
         while (IsSeparator(*p))
             p++;
@@ -68,15 +68,18 @@ int SimSplitComponents(const char *rest, SimComponent *parts, int *count, int *e
         n++;
     }
     size_t restLength = strlen(rest);
-    if (n > 0 && !(restLength > 0 && IsSeparator(rest[restLength - 1]))) {
+    int endsInSeparator = restLength > 0 && IsSeparator(rest[restLength - 1]);
+    int emptied = 0;
+    if (n > 0 && !endsInSeparator) {
         SimComponent *final = &parts[n - 1];
         while (final->length > 0 && (final->text[final->length - 1] == '.' || final->text[final->length - 1] == ' '))
             final->length--;
         if (final->length == 0) {
             n--;
-            *emptied = 1;
+            emptied = 1;
         }
     }
+    *asksForFolder = n > 0 && (endsInSeparator || emptied);
     *count = n;
     return 1;
 }
@@ -249,7 +252,6 @@ int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error)
         *error = SIM_ERROR_FILENAME_EXCED_RANGE;
         return 0;
     }
-    size_t length = strlen(windowsPath);
     if (!SimEnsureHost()) {
         *error = OS_ERROR_PATH_NOT_FOUND;
         return 0;
@@ -258,14 +260,12 @@ int SimResolve(const char *windowsPath, SimPath *out, unsigned long *error)
     if (!ResolveRoot(windowsPath, out, &rest, error))
         return 0;
     SimComponent parts[SIM_MAX_COMPONENTS];
-    int count = 0, emptied;
-    if (!SimSplitComponents(rest, parts, &count, &emptied)) {
+    int count = 0, asksForFolder;
+    if (!SimSplitComponents(rest, parts, &count, &asksForFolder)) {
         *error = SIM_ERROR_INVALID_NAME;
         return 0;
     }
-    // A last name of dots and spaces goes and leaves the separator before it
-    // last ("file\ " is "file\"), which Windows then takes for a folder's.
-    out->trailingSlash = length > 0 && (IsSeparator(windowsPath[length - 1]) || emptied) && count > 0;
+    out->trailingSlash = asksForFolder;
     out->parentExists = 1;
     if (count == 0) {
         out->isRoot = 1;

@@ -28,11 +28,11 @@ int OsGetFullPathName(const char *path, char *out)
     const char *rest = NULL;
     char full[2 * OS_PATH_BUFFER];
     SimComponent parts[SIM_MAX_COMPONENTS];
-    int count = 0, emptied = 0;
+    int count = 0, asksForFolder = 0;
     // Relative and drive-relative paths would need a current folder, which
     // the simulated host does not keep.
     if (!path || !SimRootText(path, full, sizeof full, &rest) || (path[1] == ':' && !IsSeparator(path[2])) ||
-        !SimSplitComponents(rest, parts, &count, &emptied)) {
+        !SimSplitComponents(rest, parts, &count, &asksForFolder)) {
         SimSetLastError(SIM_ERROR_INVALID_NAME);
         return 0;
     }
@@ -48,8 +48,7 @@ int OsGetFullPathName(const char *path, char *out)
         if (i + 1 < count)
             TextAppend(full, sizeof full, "\\");
     }
-    size_t length = strlen(path);
-    if (count > 0 && (IsSeparator(path[length - 1]) || emptied))
+    if (asksForFolder)
         TextAppend(full, sizeof full, "\\");
     if (!TextCopyPath(out, full)) {
         SimSetLastError(SIM_ERROR_FILENAME_EXCED_RANGE);

@@ -162,10 +162,12 @@ typedef struct SimComponent {
 // Splits the part after the root into names, applying "." and "..", and the
 // Win32 trimming of trailing dots and spaces on the last name. That name is
 // the last one left once ".." has been applied ("C:\a\x. \b\.." is "C:\a\x"),
-// and is trimmed only where the path does not end in a separator; *emptied
-// tells that it was all dots and spaces and went ("C:\a\...." is "C:\a\").
+// and is trimmed only where the path does not end in a separator; one of
+// dots and spaces alone goes ("C:\a\...." is "C:\a\"). *asksForFolder tells
+// that names are left and a separator ends them, written or left last by
+// that trimming ("file\" and "file\ " name no file, only a folder).
 // 0 for a name Windows refuses or more names than parts holds.
-int SimSplitComponents(const char *rest, SimComponent *parts, int *count, int *emptied);
+int SimSplitComponents(const char *rest, SimComponent *parts, int *count, int *asksForFolder);
 // "\\?\C:\" or "\\.\C:\": a drive's folder reached through the device
 // namespace, as Wine and Windows reach it. The bare volume ("\\?\C:") is
 // no folder and stays unsimulated.
